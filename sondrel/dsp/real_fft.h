@@ -1,0 +1,10 @@
+// In-place split-radix FFT of real sequences in the packed spectrum layout:
+// a[0] = X[0], a[1] = X[n/2], a[2k], a[2k+1] = Re, Im of X[k] for 0 < k < n/2.
+#pragma once
+#include <cstdint>
+
+// n: a power of two. direction 1: forward; -1: inverse, which returns the
+// sequence times n/2. ip: at least trunc(sqrt(n)) + 2 integers, ip[0] = 0
+// before the first call; w: n/2 doubles. The tables in ip/w are rebuilt only
+// when n grows beyond what they hold.
+void real_fft(int32_t n, int32_t direction, double* a, int32_t* ip, double* w);

@@ -1,0 +1,11 @@
+// Digit grouping of report numbers and the 79-dash separator line.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// Copies the decimal text `number` into `out`, its integer part grouped by
+// three digits with ','. Returns `out`.
+char* group_digits(const char* number, char* out, size_t out_size);
+
+// Prints the line of 79 dashes when count > 1.
+void print_separator(int32_t count);

@@ -1,0 +1,95 @@
+// The settings record of a whole run: option values, the job driver's
+// per-file decisions, output names, status label, progress counters and
+// timing, the loaded routing table, and the jobs' work buffers. The front end
+// fills it; every layer from the WAV container up reads it, so it lives here
+// beside the input-file record and depends on nothing.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+
+constexpr int32_t MAX_SELECTED = 18;
+constexpr int32_t OUT_NAME_CAPACITY = 256;  // each out_names buffer
+constexpr int32_t PREFIX_CAPACITY = 128;    // out_prefix: 127 characters and the terminator
+constexpr int32_t STATUS_CAPACITY = 48;
+
+// Counters of the progress line, in this order.
+struct ProgressCounters {
+  int32_t eta_countdown;     // lines still to print before the next estimate
+  int32_t tick_limit;        // a line is printed on the call after tick passed this
+  int32_t eta_interval;      // estimate spacing after the first estimate
+  int32_t tick;              // calls since the last printed line
+  int32_t prints_since_eta;  // lines printed since the last estimate
+};
+
+// Block buffers of one job. Every block holds up to 8 bytes per sample, so a
+// block can carry any stored or computed sample format. Interleaved blocks
+// hold `channels` x max(in_frames, out_frames) samples; per-channel blocks
+// hold max(in_frames, out_frames) samples each.
+struct WorkBuffers {
+  int32_t channels;          // number of buffers in each per-channel slot
+  int32_t in_frames;         // frames of one input-side block
+  int32_t out_frames;        // frames of one output-side block
+  uint8_t* bytes;            // interleaved, stored-format bytes
+  uint8_t** channel_bytes;   // per channel, stored-format bytes
+  float* floats;             // interleaved singles
+  float** channel_floats;    // per channel singles
+  double* doubles;           // interleaved doubles
+  double** channel_doubles;  // per channel doubles
+  uint8_t* input_block;      // raw bytes as read from the input
+  uint8_t* output_block;     // converted block in the output format
+};
+
+struct JobSettings {
+  int32_t convert_only;       // /x
+  int32_t multichannel_out;   // /mch, /mchN
+  int32_t no_progress;        // /q
+  int32_t no_dynrng;          // /r
+  int32_t no_level_adjust;    // /a
+  int32_t dsp_mode;           // per file: 0 none, 1 format conversion, 2 down, 3 up
+  int32_t out_bits;
+  int32_t out_float;
+  int32_t out_rate;
+  int32_t output_layout;      // 0 mono per channel, 1 stereo downmix, 3 one multichannel WAV
+  int32_t extensible_header;  // outputs carry the 68-byte header
+  int32_t dither_type;        // /dN
+  int32_t t_switch;           // /t
+  int32_t pdf_type;           // /fx
+  double gain;
+  double noise_amplitude;
+  int32_t selected_count;
+  int32_t output_count;       // -1 until known, 0 = no output
+  int32_t selected_channels[MAX_SELECTED];
+  char out_prefix[PREFIX_CAPACITY];
+  char** out_names;           // output name buffers of OUT_NAME_CAPACITY bytes
+  int32_t out_name_slots;     // number of buffers allocated in out_names
+  char status_label[STATUS_CAPACITY];
+  int32_t file_index;
+  int32_t file_count;
+  int32_t group_size;
+  int32_t group_limit;
+  FILE** group_files;         // open inputs of the interleave group
+  ProgressCounters progress;
+  double start_time;          // job start, seconds since program start
+  double paused_time;         // seconds spent halted in the current job
+  int32_t channel_offsets[132];
+  int32_t channel_offsets_family;  // 0 none, 2 DTS, 4 AC-3
+  int32_t blocks_per_frame;
+  uint32_t frames_done;
+  WorkBuffers work_buffers;
+};
+
+// Sets every field to its default.
+void init_job_settings(JobSettings* settings);
+
+// Allocates every block of `buffers` zeroed for `channels` channels (releasing
+// any previous ones). Returns 0, or 1 when memory ran out (nothing is kept).
+int alloc_work_buffers(WorkBuffers* buffers, int32_t channels, int32_t in_frames,
+                       int32_t out_frames);
+// Releases every non-empty block and empties the slots.
+void free_work_buffers(WorkBuffers* buffers);
+
+// Allocates `count` empty output-name buffers into out_names (releasing any
+// previous ones). Returns 0, or 1 when memory ran out.
+int alloc_out_names(JobSettings* settings, int32_t count);
+// Releases the output-name buffers.
+void free_out_names(JobSettings* settings);

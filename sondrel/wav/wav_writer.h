@@ -1,0 +1,26 @@
+// The two header images every output WAV starts with (44-byte plain and
+// 68-byte WAVE_FORMAT_EXTENSIBLE), their completion for a job, and the size
+// fix at the end of a job.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+
+#include "wav/job_settings.h"
+
+constexpr int32_t PLAIN_HEADER_BYTES = 44;
+constexpr int32_t EXTENSIBLE_HEADER_BYTES = 68;
+
+// The program-wide images, refilled for every job.
+extern uint8_t wav_plain_header[PLAIN_HEADER_BYTES];
+extern uint8_t wav_extensible_header[EXTENSIBLE_HEADER_BYTES];
+
+// Completes the plain image (use_extensible 0) or the extensible image
+// (use_extensible 1) for `channels` channels with the settings' out_rate,
+// out_bits and out_float; the mask goes into the extensible image only.
+void wav_header_fill(uint8_t* plain, uint8_t* extensible, int32_t use_extensible,
+                     int32_t channels, const JobSettings* settings, uint32_t channel_mask);
+
+// Closes every one of the job's output_count outputs, reopens it by name and
+// writes its RIFF and data sizes. Returns 0, or 1 when an output could not be
+// reopened (after printing why on standard output). Entries are left null.
+int wav_fix_sizes(JobSettings* settings, FILE** outputs);
