@@ -20,6 +20,10 @@ extern uint8_t wav_extensible_header[EXTENSIBLE_HEADER_BYTES];
 void wav_header_fill(uint8_t* plain, uint8_t* extensible, int32_t use_extensible,
                      int32_t channels, const JobSettings* settings, uint32_t channel_mask);
 
+// Flushes every open output and checks it for write errors. Returns 0, or 1
+// after naming the output that failed.
+int wav_outputs_flush(JobSettings* settings, FILE** outputs);
+
 // Closes every one of the job's output_count outputs, reopens it by name and
 // writes its RIFF and data sizes. Returns 0, or 1 when an output could not be
 // reopened (after printing why on standard output). Entries are left null.
