@@ -13,3 +13,7 @@ constexpr int32_t SCAN_COUNT = 2;    // count every frame (information mode /im)
 // Returns 0 to go on (also after a reported, non-fatal error), 1 when the run
 // must stop. For a PCM WAV it only computes the playing time.
 int open_stream_decoder(FILE* stream, InputFile* file, JobSettings* settings, int32_t mode);
+
+// Releases the program-wide decoder states and the output-format hook (the
+// job driver calls it when the run ends, whatever ran).
+void release_stream_decoders();
