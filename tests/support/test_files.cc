@@ -97,3 +97,7 @@ void append_u32(Bytes& b, uint32_t v) {
 void append_text(Bytes& b, const char* text) {
   while (*text) b.push_back(static_cast<uint8_t>(*text++));
 }
+
+void make_directory(const std::string& path) {
+  if (mkdir(path.c_str(), 0755) != 0) throw std::runtime_error("mkdir failed: " + path);
+}

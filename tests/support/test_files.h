@@ -35,3 +35,4 @@ void put_u32(Bytes& b, size_t at, uint32_t v);
 void append_u16(Bytes& b, uint16_t v);
 void append_u32(Bytes& b, uint32_t v);
 void append_text(Bytes& b, const char* text);  // without the terminator
+void make_directory(const std::string& path);

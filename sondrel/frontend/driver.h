@@ -1,0 +1,18 @@
+// The job driver: a first pass that describes every input, then a second
+// pass that settles each file's (or interleave group's) output and runs the
+// information report, the decode job or the PCM WAV job.
+#pragma once
+#include <cstdint>
+
+#include "frontend/run_values.h"
+#include "wav/input_file.h"
+#include "wav/job_settings.h"
+
+void run_job_driver(JobSettings* settings, InputFile* files, RunValues* run);
+
+// Releases the job's work buffers, interleave inputs and output names; the
+// user prefix names the first job only, so it is cleared here.
+void free_job_buffers(JobSettings* settings, int32_t kind);
+
+// The status label of a run ("Processing" or "Batch processing").
+void choose_status_label(JobSettings* settings, const InputFile* files);

@@ -1,0 +1,198 @@
+// WAV header reader on hand-built headers: canonical, extensible, odd fmt
+// sizes, LIST chunks, trailing chunks, and every refusal.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "test_files.h"
+#include "wav/wav_header_reader.h"
+#include "wav_builder.h"
+
+namespace {
+
+struct Read {
+  int result;
+  std::string err;
+  InputFile file;
+};
+
+Read read_bytes(const Bytes& bytes) {
+  TempDir dir;
+  std::string path = dir.file("in.wav");
+  write_file(path, bytes);
+  Read r{};
+  init_input_file(&r.file);
+  r.file.file_size = bytes.size();
+  FILE* stream = std::fopen(path.c_str(), "rb");
+  testing::internal::CaptureStderr();
+  r.result = read_wav_header(stream, &r.file);
+  r.err = testing::internal::GetCapturedStderr();
+  std::fclose(stream);
+  return r;
+}
+
+Bytes samples(size_t count) { return Bytes(count, 0x11); }
+
+const char* const UNSUPPORTED =
+    "Error: Unsupported format, only PCM, IEEE_FLOAT & EXTENSIBLE formats supported.";
+const char* const BAD_DEPTH =
+    "Error: non supported bit depth (supported: 8, 16, 24, 32 bit int, 32 & 64 bit float).";
+
+TEST(WavHeader, CanonicalPcm) {
+  WavSpec spec;
+  spec.channels = 2;
+  spec.rate = 44100;
+  spec.bits = 16;
+  Read r = read_bytes(make_wav(spec, samples(400)));
+  ASSERT_EQ(r.result, 0) << r.err;
+  EXPECT_EQ(r.file.data_offset, 44);
+  EXPECT_EQ(r.file.data_size, 400u);
+  EXPECT_EQ(r.file.frame_count, 100u);
+  EXPECT_EQ(r.file.channel_mask, 0u);
+  EXPECT_EQ(r.file.bits, 16);
+  EXPECT_EQ(r.file.is_float, 0);
+  EXPECT_EQ(r.file.fmt_size, 16);
+  EXPECT_DOUBLE_EQ(r.file.bit_rate, 44100.0 * 16 * 2);
+}
+
+TEST(WavHeader, ExtensibleIntegerAndFloat) {
+  WavSpec spec;
+  spec.channels = 6;
+  spec.bits = 24;
+  spec.extensible = true;
+  spec.channel_mask = 0x3F;
+  Read r = read_bytes(make_wav(spec, samples(6 * 3 * 10)));
+  ASSERT_EQ(r.result, 0) << r.err;
+  EXPECT_EQ(r.file.data_offset, 68);
+  EXPECT_EQ(r.file.channel_mask, 0x3Fu);
+  EXPECT_EQ(r.file.is_float, 0);
+  EXPECT_EQ(r.file.frame_count, 10u);
+
+  spec.is_float = true;
+  spec.bits = 32;
+  Read f = read_bytes(make_wav(spec, samples(6 * 4 * 10)));
+  ASSERT_EQ(f.result, 0) << f.err;
+  EXPECT_EQ(f.file.is_float, 1);
+}
+
+TEST(WavHeader, OddFmtSizes) {
+  WavSpec spec;
+  spec.is_float = true;
+  spec.bits = 32;
+  spec.fmt_size = 18;
+  Read f = read_bytes(make_wav(spec, samples(64)));
+  ASSERT_EQ(f.result, 0) << f.err;
+  EXPECT_EQ(f.file.data_offset, 46);
+  // Offset 40 is read as a mask even though, here, it holds "ta" and the
+  // low half of the data size (64).
+  EXPECT_EQ(f.file.channel_mask, 0x00406174u);
+
+  spec.is_float = false;
+  spec.bits = 16;
+  Read i = read_bytes(make_wav(spec, samples(64)));
+  EXPECT_EQ(i.result, 1);
+  EXPECT_EQ(i.err, UNSUPPORTED);
+}
+
+TEST(WavHeader, BitsComeFromTheByteRate) {
+  WavSpec spec;
+  spec.channels = 2;
+  spec.rate = 44100;
+  spec.bits = 16;
+  Bytes b = make_wav(spec, samples(400));
+  put_u16(b, 34, 24);  // the bits field is not read
+  Read r = read_bytes(b);
+  ASSERT_EQ(r.result, 0);
+  EXPECT_EQ(r.file.bits, 16);
+}
+
+TEST(WavHeader, ChunksBeforeAndAfterTheData) {
+  WavSpec spec;
+  spec.list_chunk = Bytes(30, 'i');
+  spec.trailing_chunk = Bytes(50, 't');
+  Read r = read_bytes(make_wav(spec, samples(100)));
+  ASSERT_EQ(r.result, 0) << r.err;
+  EXPECT_EQ(r.file.data_offset, 44 + 38);
+  EXPECT_EQ(r.file.data_size, 100u);
+  EXPECT_EQ(r.file.channel_mask, 30u);  // the LIST chunk's size, at offset 40
+}
+
+TEST(WavHeader, AnnouncedDataBeyondTheFileIsKept) {
+  WavSpec spec;
+  spec.declared_data_size = 1000000;
+  Read r = read_bytes(make_wav(spec, samples(56)));
+  ASSERT_EQ(r.result, 0);
+  EXPECT_EQ(r.file.data_size, 1000000u);
+}
+
+TEST(WavHeader, Refusals) {
+  WavSpec spec;
+  Bytes good = make_wav(spec, samples(100));
+
+  Bytes not_riff = good;
+  not_riff[0] = 'r';
+  EXPECT_EQ(read_bytes(not_riff).err,
+            "Error: Not a valid wav header, either file is corrupt, or is not a wav file!");
+  EXPECT_EQ(read_bytes(Bytes(good.begin(), good.begin() + 10)).result, 1);
+
+  Bytes many = good;
+  put_u16(many, 22, 19);
+  EXPECT_EQ(read_bytes(many).err, "Error: Detected 19 channels, maximum channels supported are 18.");
+
+  for (uint16_t channels : {uint16_t(0), uint16_t(0xFFFF)}) {
+    Bytes b = good;
+    put_u16(b, 22, channels);
+    Read r = read_bytes(b);
+    EXPECT_EQ(r.result, 1);
+    EXPECT_EQ(r.err, BAD_DEPTH);
+  }
+  Bytes no_rate = good;
+  put_u32(no_rate, 24, 0);
+  EXPECT_EQ(read_bytes(no_rate).err, BAD_DEPTH);
+  Bytes absurd = good;
+  put_u32(absurd, 28, 0xFFFFFFFF);
+  EXPECT_EQ(read_bytes(absurd).err, BAD_DEPTH);
+  Bytes huge_rate = good;
+  put_u32(huge_rate, 24, 0x7FFFFFFF);
+  put_u16(huge_rate, 22, 18);
+  EXPECT_EQ(read_bytes(huge_rate).err, BAD_DEPTH);
+
+  Bytes tag = good;
+  put_u16(tag, 20, 2);
+  EXPECT_EQ(read_bytes(tag).err, UNSUPPORTED);
+  WavSpec ext;
+  ext.extensible = true;
+  Bytes sub = make_wav(ext, samples(100));
+  sub[44] = 2;
+  EXPECT_EQ(read_bytes(sub).err, UNSUPPORTED);
+
+  // Float samples of 16 bits, and 64-bit integers, cannot be converted.
+  Bytes half = good;
+  put_u16(half, 20, 3);
+  EXPECT_EQ(read_bytes(half).err, UNSUPPORTED);
+  WavSpec wide;
+  wide.bits = 32;
+  Bytes int64 = make_wav(wide, samples(160));
+  put_u32(int64, 28, 48000 * 8);
+  EXPECT_EQ(read_bytes(int64).err, UNSUPPORTED);
+
+  Bytes no_data = good;
+  no_data[36] = 'D';
+  EXPECT_EQ(read_bytes(no_data).err, "Error: Either file is corrupt, or is not a wav file!");
+  // A header cut inside the data chunk's header.
+  EXPECT_EQ(read_bytes(Bytes(good.begin(), good.begin() + 42)).err,
+            "Error: Either file is corrupt, or is not a wav file!");
+}
+
+TEST(WavHeader, DataSearchEndsAtTheHeaderBytes) {
+  WavSpec spec;
+  spec.list_chunk = Bytes(160, 'i');  // "data" at 36 + 168 = 204
+  Read near = read_bytes(make_wav(spec, samples(10)));
+  ASSERT_EQ(near.result, 0) << near.err;
+  EXPECT_EQ(near.file.data_offset, 212);
+  spec.list_chunk = Bytes(172, 'i');  // "data" at 216: beyond the 210 bytes read
+  EXPECT_EQ(read_bytes(make_wav(spec, samples(10))).result, 1);
+}
+
+}  // namespace
