@@ -1,0 +1,8 @@
+#!/bin/sh
+# Builds everything (Release) and runs the whole test suite.
+set -e
+cd "$(dirname "$0")"
+build=${BUILD_DIR:-build}
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release "$@"
+cmake --build "$build" -j"$(nproc)"
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
