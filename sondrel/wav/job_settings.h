@@ -76,6 +76,8 @@ struct JobSettings {
   int32_t blocks_per_frame;
   uint32_t frames_done;
   WorkBuffers work_buffers;
+  uint32_t speaker_id_mask;   // speaker positions named by /+ or /- (interleave mask)
+  int32_t speaker_id_count;   // how many speaker ids were given
 };
 
 // Sets every field to its default.
