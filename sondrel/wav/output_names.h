@@ -7,6 +7,7 @@
 #include "wav/job_settings.h"
 
 // Builds the first output_count entries of out_names for file `index` of
-// `files`; may store the derived stem in out_prefix. Returns 0, or 1 after
-// printing why when a name would not fit its buffer.
+// `files`; a derived stem is stored in out_prefix when it fits there.
+// Returns 0, or 1 after printing why: a name would not fit its buffer, or two
+// outputs of the job would share a name.
 int make_output_names(InputFile* files, int32_t index, JobSettings* settings);

@@ -24,7 +24,16 @@ void wav_header_fill(uint8_t* plain, uint8_t* extensible, int32_t use_extensible
 // after naming the output that failed.
 int wav_outputs_flush(JobSettings* settings, FILE** outputs);
 
-// Closes every one of the job's output_count outputs, reopens it by name and
-// writes its RIFF and data sizes. Returns 0, or 1 when an output could not be
-// reopened (after printing why on standard output). Entries are left null.
+// For each open entry of the job's output_count outputs, in order: reopens
+// the file by name for update, closes the job's handle (the entry becomes
+// null) and writes the RIFF and data sizes from the file's length (sizes that
+// do not fit 32 bits are written as 0xFFFFFFFF). Null entries (never opened,
+// or already fixed) are passed over. Returns 0, or 1 at the first output that
+// could not be fixed, after printing why; the outputs after it keep their
+// open entries, and so does that output when it could not be reopened, so a
+// later call can retry them.
 int wav_fix_sizes(JobSettings* settings, FILE** outputs);
+
+// Closes every open entry of the job's output_count outputs and sets it to
+// null. Returns 0, or 1 after naming an output whose close failed.
+int wav_outputs_close(JobSettings* settings, FILE** outputs);
