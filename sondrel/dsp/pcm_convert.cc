@@ -1,0 +1,162 @@
+// Conversion between stored PCM samples and double sample blocks: fixed
+// reciprocal scale factors on the way in; scale, round half away from zero
+// and clamp (or dither through the noise shaper) on the way out.
+#include "dsp/pcm_convert.h"
+
+#include <cstring>
+
+#include "dsp/noise_shaper.h"
+
+namespace {
+
+// The reciprocals of the integer full scales, applied as multiplications.
+constexpr double INV_127 = 1.0 / 127.0;
+constexpr double INV_32767 = 1.0 / 32767.0;
+constexpr double INV_8388607 = 1.0 / 8388607.0;
+constexpr double INV_2147483647 = 1.0 / 2147483647.0;
+
+// Scales nothing: rounds and clamps an already scaled value to [lo, hi]. A
+// NaN becomes 0.
+inline int32_t round_clamped(double v, int32_t lo, int32_t hi) {
+  if (v >= hi) return hi;
+  if (v <= lo) return lo;
+  if (v != v) return 0;
+  return static_cast<int32_t>(round_half_away(v));
+}
+
+inline void put_le16(uint8_t* p, int32_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+inline void put_le24(uint8_t* p, int32_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+  p[2] = static_cast<uint8_t>(v >> 16);
+}
+inline void put_le32(uint8_t* p, int32_t v) {
+  const uint32_t u = static_cast<uint32_t>(v);
+  p[0] = static_cast<uint8_t>(u);
+  p[1] = static_cast<uint8_t>(u >> 8);
+  p[2] = static_cast<uint8_t>(u >> 16);
+  p[3] = static_cast<uint8_t>(u >> 24);
+}
+
+// Full scale and clip range of an integer output width in bytes.
+struct IntFormat {
+  double scale;
+  int32_t lo;
+  int32_t hi;
+};
+const IntFormat INT_FORMATS[5] = {
+    {0.0, 0, 0},
+    {127.0, -128, 127},
+    {32767.0, -32768, 32767},
+    {8388607.0, -8388608, 8388607},
+    {2147483647.0, INT32_MIN, INT32_MAX},
+};
+
+inline void store_int(uint8_t* p, int32_t width, int32_t q) {
+  switch (width) {
+    case 1: *p = static_cast<uint8_t>(q + 128); break;
+    case 2: put_le16(p, q); break;
+    case 3: put_le24(p, q); break;
+    default: put_le32(p, q); break;
+  }
+}
+
+}  // namespace
+
+int64_t round_half_away(double x) {
+  if (x >= 9.2233720368547748e18) return INT64_MAX;
+  if (x <= -9.2233720368547758e18) return INT64_MIN;
+  if (x != x) return 0;
+  return x >= 0.0 ? static_cast<int64_t>(x + 0.5) : static_cast<int64_t>(x - 0.5);
+}
+
+void pcm_to_samples(double* dst, const uint8_t* src, int32_t bytes_per_sample, int32_t is_float,
+                    int32_t channels, int32_t frames, int32_t frame_offset) {
+  if (channels < 1 || frames < 1) return;
+  const int64_t count = static_cast<int64_t>(channels) * frames;
+  double* out = dst + static_cast<int64_t>(channels) * frame_offset;
+  switch (bytes_per_sample) {
+    case 1:
+      for (int64_t i = 0; i < count; ++i) out[i] = (static_cast<int32_t>(src[i]) - 128) * INV_127;
+      break;
+    case 2:
+      for (int64_t i = 0; i < count; ++i) {
+        const int16_t v = static_cast<int16_t>(src[2 * i] | (src[2 * i + 1] << 8));
+        out[i] = v * INV_32767;
+      }
+      break;
+    case 3:
+      for (int64_t i = 0; i < count; ++i) {
+        const uint8_t* p = src + 3 * i;
+        const int32_t v = static_cast<int32_t>(p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+                                               (p[2] & 0x80 ? 0xFF000000u : 0u));
+        out[i] = v * INV_8388607;
+      }
+      break;
+    case 4:
+      for (int64_t i = 0; i < count; ++i) {
+        const uint8_t* p = src + 4 * i;
+        const uint32_t u = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+        if (is_float) {
+          float f;
+          std::memcpy(&f, &u, sizeof f);
+          out[i] = f;
+        } else {
+          out[i] = static_cast<int32_t>(u) * INV_2147483647;
+        }
+      }
+      break;
+    default:  // 64-bit input is copied by the jobs themselves
+      break;
+  }
+}
+
+void samples_to_pcm(const double* src, void* dst, const JobSettings* settings, int32_t channels,
+                    int32_t frames) {
+  if (channels < 1 || frames < 1) return;
+  const int64_t count = static_cast<int64_t>(channels) * frames;
+  uint8_t* out = static_cast<uint8_t*>(dst);
+  const int32_t width = settings->out_bits / 8;
+  const bool out_double = width == 8 && settings->out_float;
+
+  // The pass-through flag copies the doubles as they are; only a 64-bit
+  // float output block has room for them, so it is ignored otherwise.
+  if (out_double) {
+    if (settings->t_switch) std::memcpy(out, src, static_cast<size_t>(count) * sizeof(double));
+    return;
+  }
+  const double g = settings->gain;
+  const bool dither = settings->dither_type != 0 && shaper_is_open();
+
+  if (width == 4 && settings->out_float) {
+    if (!dither) {
+      for (int64_t i = 0; i < count; ++i) {
+        const float f = static_cast<float>(src[i]);
+        std::memcpy(out + 4 * i, &f, sizeof f);
+      }
+    } else {
+      constexpr float TWO_TO_MINUS_31 = 0x1p-31f;
+      for (int64_t i = 0; i < count; ++i) {
+        const int32_t q = shaper_quantize(src[i] * g * 2147483647.0, static_cast<int32_t>(i % channels));
+        const float f = static_cast<float>(q) * TWO_TO_MINUS_31;
+        std::memcpy(out + 4 * i, &f, sizeof f);
+      }
+    }
+    return;
+  }
+  if (width < 1 || width > 4) return;
+
+  const IntFormat fmt = INT_FORMATS[width];
+  if (!dither) {
+    for (int64_t i = 0; i < count; ++i)
+      store_int(out + width * i, width, round_clamped(src[i] * g * fmt.scale, fmt.lo, fmt.hi));
+  } else {
+    for (int64_t i = 0; i < count; ++i) {
+      const int32_t q = shaper_quantize(src[i] * g * fmt.scale, static_cast<int32_t>(i % channels));
+      store_int(out + width * i, width, q);
+    }
+  }
+}

@@ -1,0 +1,261 @@
+// AVX2/FMA kernels of the real FFT for the sizes the resampler uses: two
+// complex values per register, the small stages run block by block inside
+// the level-1 cache, twiddles loaded once per pair of butterfly columns.
+// Same stages and tables as the portable code in real_fft.cc.
+#include <immintrin.h>
+
+#include "dsp/real_fft_internal.h"
+
+namespace fft_detail {
+
+namespace {
+
+constexpr int32_t CACHE_BLOCK = 1024;  // complex values per in-cache block (a power of 4)
+
+// Twiddle pair prepared for multiplication: real parts and imaginary parts,
+// each duplicated across its complex value.
+struct Twiddle {
+  __m256d re;
+  __m256d im;
+};
+
+inline Twiddle prepare(__m256d w) { return {_mm256_movedup_pd(w), _mm256_permute_pd(w, 0xF)}; }
+
+// x * w for direction +1, x * conj(w) for -1.
+template <int SIGN>
+inline __m256d cmul(__m256d x, const Twiddle& w) {
+  const __m256d xs = _mm256_mul_pd(_mm256_permute_pd(x, 0x5), w.im);
+  return SIGN > 0 ? _mm256_fmaddsub_pd(x, w.re, xs) : _mm256_fmsubadd_pd(x, w.re, xs);
+}
+
+// SIGN * i * z for both complex values.
+template <int SIGN>
+inline __m256d times_i(__m256d z) {
+  const __m256d s = _mm256_permute_pd(z, 0x5);  // (im, re)
+  const __m256d mask = SIGN > 0 ? _mm256_set_pd(0.0, -0.0, 0.0, -0.0)   // (-im, re)
+                                : _mm256_set_pd(-0.0, 0.0, -0.0, 0.0);  // (im, -re)
+  return _mm256_xor_pd(s, mask);
+}
+
+template <int SIGN>
+inline void butterfly4(double* x0, double* x1, double* x2, double* x3, const Twiddle& w1,
+                       const Twiddle& w2, const Twiddle& w3) {
+  const __m256d a = _mm256_loadu_pd(x0);
+  const __m256d b = cmul<SIGN>(_mm256_loadu_pd(x1), w2);
+  const __m256d c = cmul<SIGN>(_mm256_loadu_pd(x2), w1);
+  const __m256d d = cmul<SIGN>(_mm256_loadu_pd(x3), w3);
+  const __m256d t0 = _mm256_add_pd(a, b);
+  const __m256d t1 = _mm256_sub_pd(a, b);
+  const __m256d t2 = _mm256_add_pd(c, d);
+  const __m256d t3 = times_i<SIGN>(_mm256_sub_pd(c, d));
+  _mm256_storeu_pd(x0, _mm256_add_pd(t0, t2));
+  _mm256_storeu_pd(x1, _mm256_add_pd(t1, t3));
+  _mm256_storeu_pd(x2, _mm256_sub_pd(t0, t2));
+  _mm256_storeu_pd(x3, _mm256_sub_pd(t1, t3));
+}
+
+// Stage of size 4 over `count` complex values: no twiddles.
+template <int SIGN>
+void stage4(double* a, int32_t count) {
+  const __m256d high_minus = _mm256_set_pd(-0.0, -0.0, 0.0, 0.0);
+  for (int32_t g = 0; g < count; g += 4) {
+    double* p = a + 2 * g;
+    const __m256d u = _mm256_loadu_pd(p);      // A B
+    const __m256d v = _mm256_loadu_pd(p + 4);  // C D
+    const __m256d us = _mm256_permute2f128_pd(u, u, 0x01);  // B A
+    const __m256d vs = _mm256_permute2f128_pd(v, v, 0x01);  // D C
+    // (A+B, A-B) and (C+D, C-D): x + swapped x with the high half negated
+    // on the original side.
+    const __m256d s = _mm256_add_pd(_mm256_xor_pd(u, high_minus), us);
+    const __m256d r = _mm256_add_pd(_mm256_xor_pd(v, high_minus), vs);
+    const __m256d rr = _mm256_blend_pd(r, times_i<SIGN>(r), 0xC);  // (t2, t3)
+    _mm256_storeu_pd(p, _mm256_add_pd(s, rr));
+    _mm256_storeu_pd(p + 4, _mm256_sub_pd(s, rr));
+  }
+}
+
+inline __m256d load_stage_twiddle(const double* tw, int32_t l, int32_t j, int32_t m) {
+  return _mm256_loadu_pd(tw + 2 * stage_offset(l) + (j / 2) * 12 + (m - 1) * 4);
+}
+
+// Radix-4 stage of size l (16 <= l, table stored) over [begin, end).
+template <int SIGN>
+void stage_stored(double* a, int32_t begin, int32_t end, int32_t l, const double* tw) {
+  const int32_t q = l / 4;
+  for (int32_t j = 0; j < q; j += 2) {
+    const Twiddle w1 = prepare(load_stage_twiddle(tw, l, j, 1));
+    const Twiddle w2 = prepare(load_stage_twiddle(tw, l, j, 2));
+    const Twiddle w3 = prepare(load_stage_twiddle(tw, l, j, 3));
+    for (int32_t base = begin; base < end; base += l) {
+      double* x0 = a + 2 * (base + j);
+      butterfly4<SIGN>(x0, x0 + 2 * q, x0 + 4 * q, x0 + 6 * q, w1, w2, w3);
+    }
+  }
+}
+
+// Two factors e^(i pi k / N), e^(i pi (k + dk) / N) through the portable lookup.
+inline __m256d factor_pair(int32_t big_n, int32_t k, int32_t dk, const FftTables& t) {
+  double c0, s0, c1, s1;
+  cos_sin(big_n, k, t, &c0, &s0);
+  cos_sin(big_n, k + dk, t, &c1, &s1);
+  return _mm256_set_pd(s1, c1, s0, c0);
+}
+
+// e^(2 pi i j / N) and the next one for even j < N/4 (j != N/8), from the
+// cosine part: angles pi K / N with K = 2j, 2j + 2.
+inline __m256d top_factor_pair(int32_t big_n, int32_t j, const FftTables& t) {
+  const int32_t k = 2 * j;
+  const __m256d two = _mm256_set1_pd(2.0);
+  if (k < big_n / 4) {
+    const __m128d p0 = _mm_loadu_pd(t.ct + 2 * k);
+    const __m128d p1 = _mm_loadu_pd(t.ct + 2 * k + 4);
+    return _mm256_mul_pd(two, _mm256_set_m128d(p1, p0));
+  }
+  // cos(pi K / N) = sin(pi (N/2 - K) / N): the mirrored entry, swapped.
+  const int32_t r = big_n / 2 - k;
+  const __m128d p0 = _mm_loadu_pd(t.ct + 2 * r);
+  const __m128d p1 = _mm_loadu_pd(t.ct + 2 * (r - 2));
+  return _mm256_mul_pd(two, _mm256_permute_pd(_mm256_set_m128d(p1, p0), 0x5));
+}
+
+inline Twiddle square(const Twiddle& w) {
+  // (re + i im)^2 for both values, then prepared again.
+  const __m256d v = _mm256_fmaddsub_pd(w.re, _mm256_blend_pd(w.re, w.im, 0xA),
+                                       _mm256_mul_pd(w.im, _mm256_blend_pd(w.im, w.re, 0xA)));
+  return prepare(v);
+}
+
+// Top radix-4 stage of size l = N (complex length a power of 4): w1 from the
+// cosine part, w2 and w3 by multiplication.
+template <int SIGN>
+void stage_top4(double* a, int32_t big_n, const FftTables& t) {
+  const int32_t q = big_n / 4;
+  for (int32_t j = 0; j < q; j += 2) {
+    __m256d f1;
+    if (j == big_n / 8) f1 = factor_pair(big_n, 2 * j, 2, t);
+    else f1 = top_factor_pair(big_n, j, t);
+    const Twiddle w1 = prepare(f1);
+    const Twiddle w2 = square(w1);
+    const Twiddle w3 = prepare(cmul<1>(f1, w2));
+    double* x0 = a + 2 * j;
+    butterfly4<SIGN>(x0, x0 + 2 * q, x0 + 4 * q, x0 + 6 * q, w1, w2, w3);
+  }
+}
+
+// Radix-4 stage of size l, factors through the portable lookup (the last
+// stages when the complex length is not a power of 4).
+template <int SIGN>
+void stage_looked_up(double* a, int32_t big_n, int32_t l, const FftTables& t) {
+  const int32_t q = l / 4;
+  const int32_t step = 2 * (big_n / l);
+  for (int32_t j = 0; j < q; j += 2) {
+    const Twiddle w1 = prepare(factor_pair(big_n, step * j, step, t));
+    const Twiddle w2 = prepare(factor_pair(big_n, 2 * step * j, 2 * step, t));
+    const Twiddle w3 = prepare(factor_pair(big_n, 3 * step * j, 3 * step, t));
+    for (int32_t base = 0; base < big_n; base += l) {
+      double* x0 = a + 2 * (base + j);
+      butterfly4<SIGN>(x0, x0 + 2 * q, x0 + 4 * q, x0 + 6 * q, w1, w2, w3);
+    }
+  }
+}
+
+template <int SIGN>
+void stage_radix2_last(double* a, int32_t big_n, const FftTables& t) {
+  const int32_t h = big_n / 2;
+  for (int32_t j = 0; j < h; j += 2) {
+    const Twiddle w = prepare(factor_pair(big_n, 2 * j, 2, t));
+    double* x0 = a + 2 * j;
+    double* x1 = x0 + 2 * h;
+    const __m256d u = _mm256_loadu_pd(x0);
+    const __m256d v = cmul<SIGN>(_mm256_loadu_pd(x1), w);
+    _mm256_storeu_pd(x0, _mm256_add_pd(u, v));
+    _mm256_storeu_pd(x1, _mm256_sub_pd(u, v));
+  }
+}
+
+template <int SIGN>
+void complex_fft(int32_t big_n, double* a, const FftTables& t) {
+  bit_reverse(big_n, a);
+  int32_t top4 = 4;
+  while (top4 * 4 <= big_n) top4 *= 4;
+  // Blocks run the stages whose tables are stored (up to a quarter of N).
+  const int32_t block = top4 / 4 < CACHE_BLOCK ? top4 / 4 : CACHE_BLOCK;
+  for (int32_t begin = 0; begin < big_n; begin += block) {
+    stage4<SIGN>(a + 2 * begin, block);
+    for (int32_t l = 16; l <= block; l *= 4) stage_stored<SIGN>(a, begin, begin + block, l, t.tw);
+  }
+  for (int32_t l = block * 4; l <= top4; l *= 4) {
+    if (l <= big_n / 4) stage_stored<SIGN>(a, 0, big_n, l, t.tw);
+    else if (l == big_n) stage_top4<SIGN>(a, big_n, t);
+    else stage_looked_up<SIGN>(a, big_n, l, t);
+  }
+  if (top4 < big_n) stage_radix2_last<SIGN>(a, big_n, t);
+}
+
+// The real-data pass for K = 1 .. N/2 - 1, two K at a time.
+template <int INVERSE>
+void real_pass(int32_t n, double* a, const FftTables& t) {
+  const int32_t big_n = n / 2;
+  const int32_t quarter = big_n / 4;
+  const __m256d half = _mm256_set1_pd(0.5);
+  const __m256d conj = _mm256_set_pd(-0.0, 0.0, -0.0, 0.0);
+  auto scalar_one = [&](int32_t kk) {
+    double c, s;
+    cos_sin(big_n, kk, t, &c, &s);
+    const double wr = 0.5 - 0.5 * s, wi = 0.5 * c;
+    const int32_t j = 2 * kk, k = n - j;
+    const double xr = a[j] - a[k], xi = a[j + 1] + a[k + 1];
+    const double yr = INVERSE ? wr * xr + wi * xi : wr * xr - wi * xi;
+    const double yi = INVERSE ? wr * xi - wi * xr : wr * xi + wi * xr;
+    a[j] -= yr;
+    a[j + 1] -= yi;
+    a[k] += yr;
+    a[k + 1] -= yi;
+  };
+  scalar_one(1);
+  for (int32_t kk = 2; kk < big_n / 2; kk += 2) {
+    if (kk == quarter) {
+      scalar_one(kk);
+      scalar_one(kk + 1);
+      continue;
+    }
+    __m256d hv;  // (0.5 cos, 0.5 sin) of K and K + 1
+    if (kk < quarter) {
+      hv = _mm256_loadu_pd(t.ct + 2 * kk);
+    } else {
+      const int32_t r = big_n / 2 - kk;  // entries r and r - 1, mirrored
+      const __m256d m = _mm256_loadu_pd(t.ct + 2 * (r - 1));
+      hv = _mm256_permute_pd(_mm256_permute2f128_pd(m, m, 0x01), 0x5);
+    }
+    const Twiddle w{_mm256_sub_pd(half, _mm256_permute_pd(hv, 0xF)), _mm256_movedup_pd(hv)};
+    double* pj = a + 2 * kk;
+    double* pk = a + n - 2 * kk - 2;  // values N-K-1, N-K
+    const __m256d xj = _mm256_loadu_pd(pj);
+    const __m256d raw_k = _mm256_loadu_pd(pk);
+    const __m256d xk = _mm256_permute2f128_pd(raw_k, raw_k, 0x01);  // N-K, N-K-1
+    const __m256d x = _mm256_sub_pd(xj, _mm256_xor_pd(xk, conj));
+    const __m256d y = INVERSE ? cmul<-1>(x, w) : cmul<1>(x, w);
+    const __m256d new_k = _mm256_add_pd(xk, _mm256_xor_pd(y, conj));
+    _mm256_storeu_pd(pj, _mm256_sub_pd(xj, y));
+    _mm256_storeu_pd(pk, _mm256_permute2f128_pd(new_k, new_k, 0x01));
+  }
+}
+
+}  // namespace
+
+bool have_avx2_kernels() {
+  static const bool present = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+  return present;
+}
+
+void real_fft_forward_avx2(int32_t n, double* a, const FftTables& t) {
+  complex_fft<1>(n / 2, a, t);
+  real_pass<0>(n, a, t);
+}
+
+void real_fft_inverse_avx2(int32_t n, double* a, const FftTables& t) {
+  real_pass<1>(n, a, t);
+  complex_fft<-1>(n / 2, a, t);
+}
+
+}  // namespace fft_detail

@@ -1,0 +1,42 @@
+// Shared between the portable transform and its vector kernels: the layout of
+// the work tables and the entry points of the kernels.
+//
+// Table layout in w (nw doubles, then nc doubles):
+// - twiddle part: for every radix-4 stage of size L = 16, 64, ... up to a
+//   quarter of the complex length, the factors e^(2 pi i m j / L) for m = 1,
+//   2, 3 and j < L/4, stored from complex offset L/4 - 4 on in blocks of two
+//   j: w1(j) w1(j+1) w2(j) w2(j+1) w3(j) w3(j+1) (each as cos, sin).
+// - cosine part: the pairs 0.5 cos(pi K / N), 0.5 sin(pi K / N) for
+//   K < N/4, N being the complex length the tables were built for. The real
+//   pass and the last stages take their factors from it by symmetry.
+#pragma once
+#include <cstdint>
+
+namespace fft_detail {
+
+// The tables of one call: twiddle part, cosine part, and the step through the
+// cosine part (1 when the tables were built for this size, larger when they
+// were built for a bigger one).
+struct FftTables {
+  const double* tw;
+  const double* ct;
+  int32_t ct_step;
+};
+
+// Complex offset of the stage table of radix-4 stage size `l` (l >= 16).
+inline int32_t stage_offset(int32_t l) { return l / 4 - 4; }
+
+// Vector kernels, present when the processor has them. Each transforms the
+// n real values in place exactly like the portable code (to rounding), for
+// tables built for this n (ct_step 1) and n >= MIN_VECTOR_N.
+constexpr int32_t MIN_VECTOR_N = 256;
+bool have_avx2_kernels();
+void real_fft_forward_avx2(int32_t n, double* a, const FftTables& t);
+void real_fft_inverse_avx2(int32_t n, double* a, const FftTables& t);
+
+// Portable pieces, also used by the kernels for the scalar corner cases.
+// cos and sin of pi K / N for 0 <= K < 2N, from the cosine part.
+void cos_sin(int32_t big_n, int32_t k, const FftTables& t, double* c, double* s);
+void bit_reverse(int32_t big_n, double* a);
+
+}  // namespace fft_detail
