@@ -1,0 +1,233 @@
+// PCM WAV job set-up, block loop, halt handling and completion: the output
+// header and mask of each job, the outputs and inputs opened, the shaper
+// opened for dithered output, progress, and the size fix at the end.
+#include "jobs/pcm_job.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "dsp/noise_shaper.h"
+#include "report/halt.h"
+#include "report/progress.h"
+#include "wav/wav_writer.h"
+
+namespace {
+
+uint32_t default_mask(int32_t channels) {
+  return channels >= 1 && channels <= 18 ? (1u << channels) - 1u : 0u;
+}
+
+int32_t job_kind(const JobSettings* s) {
+  if (s->multichannel_out) return s->group_size >= 2 ? PCM_INTERLEAVE : PCM_REPACK;
+  return s->convert_only ? PCM_CONVERT : PCM_SPLIT;
+}
+
+// The interleave mask: the speakers named on the command line when they name
+// one speaker per file, else one bit per channel from the front left on.
+uint32_t interleave_mask(const JobSettings* s) {
+  if (s->speaker_id_count == 0) return default_mask(s->group_size);
+  if (s->speaker_id_count == s->group_size &&
+      __builtin_popcount(s->speaker_id_mask) == s->group_size)
+    return s->speaker_id_mask;
+  std::fprintf(stderr,
+               "Comment       : Speaker assignment: %d not equal to channels: %d. Set to default.\n",
+               s->speaker_id_count, s->group_size);
+  return default_mask(s->group_size);
+}
+
+// Completes the header image of the job. Returns the number of header bytes
+// each output starts with.
+int32_t fill_header(const PcmJob& job) {
+  JobSettings* s = job.settings;
+  const InputFile& f = *job.file;
+  uint32_t mask = 0;
+  int32_t channels = 1;
+  int32_t extensible = 0;
+  switch (job.kind) {
+    case PCM_INTERLEAVE:
+      mask = interleave_mask(s);
+      channels = s->group_size;
+      extensible = 1;
+      break;
+    case PCM_REPACK:
+      for (int32_t k = 0; k < s->selected_count; ++k) mask |= 1u << s->selected_channels[k];
+      channels = s->selected_count;
+      extensible = 1;
+      break;
+    case PCM_CONVERT:
+      channels = f.channels;
+      extensible = f.fmt_size != 16;
+      mask = f.channel_mask;
+      if (mask == 0)
+        mask = s->speaker_id_count == f.channels ? s->speaker_id_mask : default_mask(f.channels);
+      break;
+    default:
+      break;
+  }
+  wav_header_fill(wav_plain_header, wav_extensible_header, extensible, channels, s, mask);
+  return extensible ? EXTENSIBLE_HEADER_BYTES : PLAIN_HEADER_BYTES;
+}
+
+void close_outputs(JobSettings* s, FILE** outputs) {
+  for (int32_t k = 0; k < s->output_count; ++k)
+    if (outputs[k]) {
+      std::fclose(outputs[k]);
+      outputs[k] = nullptr;
+    }
+}
+
+// Creates every output and writes its header. Returns false after printing
+// why (standard output).
+bool open_outputs(PcmJob* job, int32_t header_bytes) {
+  JobSettings* s = job->settings;
+  const uint8_t* image = header_bytes == EXTENSIBLE_HEADER_BYTES ? wav_extensible_header
+                                                                  : wav_plain_header;
+  for (int32_t k = 0; k < s->output_count; ++k) {
+    job->outputs[k] = std::fopen(s->out_names[k], "wb");
+    if (!job->outputs[k]) {
+      std::printf("Error: Unable to open output file: %s", s->out_names[k]);
+      std::fflush(stdout);
+      close_outputs(s, job->outputs);
+      return false;
+    }
+    if (std::fwrite(image, 1, static_cast<size_t>(header_bytes), job->outputs[k]) !=
+        static_cast<size_t>(header_bytes)) {
+      std::fprintf(stderr, "Error: Unable to write to file: %s\n", s->out_names[k]);
+      close_outputs(s, job->outputs);
+      return false;
+    }
+  }
+  return true;
+}
+
+// Opens the interleave group's inputs (or positions the single input) at the
+// start of their sample data. Returns false after printing why.
+bool position_inputs(PcmJob* job) {
+  JobSettings* s = job->settings;
+  if (job->kind != PCM_INTERLEAVE) {
+    job->remaining[0] = job->file->data_size;
+    return fseeko(job->input, job->file->data_offset, SEEK_SET) == 0;
+  }
+  s->group_files = static_cast<FILE**>(std::calloc(static_cast<size_t>(s->group_size),
+                                                   sizeof(FILE*)));
+  if (!s->group_files) return false;
+  for (int32_t g = 0; g < s->group_size; ++g) {
+    const InputFile& member = job->files[s->file_index + g];
+    s->group_files[g] = std::fopen(member.path, "rb");
+    if (!s->group_files[g] || fseeko(s->group_files[g], member.data_offset, SEEK_SET) != 0) {
+      std::printf("Error: Unable to open input file: %s", member.path);
+      std::fflush(stdout);
+      return false;
+    }
+    job->remaining[g] = member.data_size;
+    if (static_cast<int64_t>(member.data_size) > job->progress_total)
+      job->progress_total = static_cast<int64_t>(member.data_size);
+  }
+  return true;
+}
+
+// The integer range of the output width, for the shaper's clipping.
+void clip_range(int32_t bits, int32_t* low, int32_t* high) {
+  switch (bits) {
+    case 8: *low = -128; *high = 127; break;
+    case 16: *low = -32768; *high = 32767; break;
+    case 24: *low = -8388608; *high = 8388607; break;
+    default: *low = INT32_MIN; *high = INT32_MAX; break;
+  }
+}
+
+int32_t output_channels(const PcmJob& job) {
+  switch (job.kind) {
+    case PCM_INTERLEAVE: return job.settings->group_size;
+    case PCM_REPACK: return job.settings->selected_count;
+    default: return job.file->channels;
+  }
+}
+
+void start_progress(PcmJob* job) {
+  JobSettings* s = job->settings;
+  if (!s->no_progress) {
+    int64_t size = job->kind == PCM_INTERLEAVE ? job->progress_total * s->group_size
+                                               : static_cast<int64_t>(job->file->data_size);
+    progress_setup(s, KIND_PCM_WAV, size);
+    std::fprintf(stderr, "%s..... 0%%\r", s->status_label);
+  } else {
+    std::fprintf(stderr, "%s..... \r", s->status_label);
+  }
+  s->paused_time = 0.0;
+  s->start_time = now_seconds();
+  arm_ctrl_c();
+}
+
+// The block loop. Returns 1 when the user aborted, 0 when the input ended.
+int run_blocks(PcmJob* job) {
+  JobSettings* s = job->settings;
+  for (;;) {
+    if (halt_flag) {
+      const int answer = halt_and_ask(s, job->outputs);
+      if (answer == 1) return 1;
+      if (answer == 2) {
+        // The outputs could not all be reopened for their sizes: the job
+        // cannot go on writing, so it ends as an abort.
+        close_outputs(s, job->outputs);
+        return 1;
+      }
+    }
+    if (pcm_job_block(job)) return 0;
+    if (!s->no_progress) progress_tick(job->bytes_read, job->progress_total, s);
+  }
+}
+
+}  // namespace
+
+int pcm_job(FILE* stream, InputFile* files, filterparms* fp, ssrc* state, JobSettings* s,
+            FILE** outputs) {
+  PcmJob job;
+  std::memset(&job, 0, sizeof job);
+  job.input = stream;
+  job.files = files;
+  job.file = &files[s->file_index];
+  job.fp = fp;
+  job.rs = state;
+  job.settings = s;
+  job.outputs = outputs;
+  job.kind = job_kind(s);
+  job.in_bytes = job.file->bits / 8;
+  job.out_bytes = s->out_bits / 8;
+  job.channels = job.kind == PCM_INTERLEAVE ? s->group_size : job.file->channels;
+  job.progress_total = static_cast<int64_t>(job.file->data_size);
+
+  const int32_t header_bytes = fill_header(job);
+  s->extensible_header = header_bytes == EXTENSIBLE_HEADER_BYTES;  // where the size fix writes
+  if (!open_outputs(&job, header_bytes)) return 0;
+  if (!position_inputs(&job)) {
+    close_outputs(s, outputs);
+    return 0;
+  }
+  const bool dither = s->dither_type != 0 && !(s->out_float && s->out_bits == 64);
+  if (dither) {
+    int32_t low, high;
+    clip_range(s->out_bits, &low, &high);
+    if (shaper_open(s->out_rate, output_channels(job), low, high, s->dither_type, s->pdf_type,
+                    s->noise_amplitude)) {
+      std::fputs("Error: Not enough memory for dither.\n", stderr);
+      close_outputs(s, outputs);
+      return 0;
+    }
+  }
+  start_progress(&job);
+  const int aborted = run_blocks(&job);
+  if (dither) shaper_close(output_channels(job));
+  if (aborted) return 1;
+
+  const bool written = !job.write_failed && wav_outputs_flush(s, outputs) == 0;
+  wav_fix_sizes(s, outputs);
+  if (written) {
+    char duration[64];
+    std::fprintf(stderr, "%s: Completed. [%s                   \n", s->status_label,
+                 elapsed_text(duration, sizeof duration, s));
+  } else {
+    std::fprintf(stderr, "%s: Failed while writing.\n", s->status_label);
+  }
+  return 0;
+}
