@@ -121,8 +121,9 @@ int make_output_names(InputFile* files, int32_t index, JobSettings* settings) {
     for (int32_t k = 1; k < count; ++k) ok = ok && append(settings->out_names[k], "%s", stem);
     speaker_suffix = true;
   }
-  const int32_t speaker_names =
-      speaker_suffix ? (settings->selected_count < count ? settings->selected_count : count) : 0;
+  int32_t speaker_names = speaker_suffix ? settings->selected_count : 0;
+  if (speaker_names > count) speaker_names = count;
+  if (speaker_names > MAX_SELECTED) speaker_names = MAX_SELECTED;
 
   // 4. The format suffix, when the output format differs from the input's.
   const int32_t ref_bits = pcm ? file->bits : 32;
@@ -147,18 +148,6 @@ int make_output_names(InputFile* files, int32_t index, JobSettings* settings) {
   if (!ok) {
     for (int32_t k = 0; k < count; ++k) settings->out_names[k][0] = '\0';
     return too_long(stem);
-  }
-
-  // Two outputs of one job must never share a name: the second would
-  // overwrite the first.
-  for (int32_t a = 0; a < count; ++a) {
-    for (int32_t b = a + 1; b < count; ++b) {
-      if (std::strcmp(settings->out_names[a], settings->out_names[b]) == 0) {
-        std::fprintf(stderr, "Error: Two outputs would both be named %s; file skipped.\n",
-                     settings->out_names[a]);
-        return 1;
-      }
-    }
   }
   return 0;
 }
