@@ -258,3 +258,19 @@ void real_fft(int32_t n, int32_t direction, double* a, int32_t* ip, double* w) {
     }
   }
 }
+
+void packed_spectrum_multiply(int32_t n, double* a, const double* f) {
+  if (n < 2) return;
+  a[0] *= f[0];
+  a[1] *= f[1];
+  if (n >= 8 && fft_detail::have_avx2_kernels()) {
+    fft_detail::packed_multiply_avx2(n, a, f);
+    return;
+  }
+  for (int32_t k = 2; k < n; k += 2) {
+    const double re = a[k] * f[k] - a[k + 1] * f[k + 1];
+    const double im = a[k] * f[k + 1] + a[k + 1] * f[k];
+    a[k] = re;
+    a[k + 1] = im;
+  }
+}

@@ -8,3 +8,9 @@
 // before the first call; w: n/2 doubles. The tables in ip/w are rebuilt only
 // when n grows beyond what they hold.
 void real_fft(int32_t n, int32_t direction, double* a, int32_t* ip, double* w);
+
+// a *= f element-wise in the packed layout: a[0] and a[1] as reals, each pair
+// (2k, 2k+1) as a complex number. This is how a filter transformed with
+// real_fft is applied: the inverse of the product is n/2 times the circular
+// convolution.
+void packed_spectrum_multiply(int32_t n, double* a, const double* f);

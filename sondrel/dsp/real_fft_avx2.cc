@@ -258,4 +258,19 @@ void real_fft_inverse_avx2(int32_t n, double* a, const FftTables& t) {
   complex_fft<-1>(n / 2, a, t);
 }
 
+// Complex products of the pairs from element 2 on (two pairs a step; the
+// first step's lower pair is the 0/1 reals, which the caller has done).
+void packed_multiply_avx2(int32_t n, double* a, const double* f) {
+  {
+    const double re = a[2] * f[2] - a[3] * f[3];
+    const double im = a[2] * f[3] + a[3] * f[2];
+    a[2] = re;
+    a[3] = im;
+  }
+  for (int32_t k = 4; k < n; k += 4) {
+    const Twiddle w = prepare(_mm256_loadu_pd(f + k));
+    _mm256_storeu_pd(a + k, cmul<1>(_mm256_loadu_pd(a + k), w));
+  }
+}
+
 }  // namespace fft_detail

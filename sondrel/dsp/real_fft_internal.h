@@ -33,6 +33,7 @@ constexpr int32_t MIN_VECTOR_N = 256;
 bool have_avx2_kernels();
 void real_fft_forward_avx2(int32_t n, double* a, const FftTables& t);
 void real_fft_inverse_avx2(int32_t n, double* a, const FftTables& t);
+void packed_multiply_avx2(int32_t n, double* a, const double* f);
 
 // Portable pieces, also used by the kernels for the scalar corner cases.
 // cos and sin of pi K / N for 0 <= K < 2N, from the cosine part.

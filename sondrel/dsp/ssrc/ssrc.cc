@@ -1,0 +1,618 @@
+// The sample-rate converter of one job: filter design (Kaiser-windowed sinc
+// low-passes of 170 dB stop-band attenuation), the per-block conversion in
+// both directions, the trimming of the filter delay and of the end, and the
+// job's block buffers.
+#include "dsp/ssrc/ssrc.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "dsp/pcm_convert.h"
+#include "dsp/real_fft.h"
+
+// A failed invariant stops the program, naming the invariant and its line.
+#define SSRC_ASSERT(cond) ((cond) ? (void)0 : ssrc_assert_failed(#cond, __LINE__))
+
+namespace {
+
+[[noreturn]] void ssrc_assert_failed(const char* text, int line) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "Assertion failed: %s, file ssrc, line %d\n", text, line);
+  std::abort();
+}
+
+// Design constants.
+constexpr double AA = 170.0;         // stop-band attenuation, dB
+constexpr double DF = 100.0;         // largest transition width of the FFT stage, Hz
+constexpr int32_t FFTFIRLEN = 65536;  // base length of the FFT-stage filter
+constexpr int32_t DECODE_SPARE_FRAMES = 256;
+
+double kaiser_d() { return AA > 21 ? (AA - 7.95) / 14.36 : 0.9222; }
+
+double kaiser_alpha() {
+  if (AA <= 21) return 0.0;
+  if (AA <= 50) return 0.5842 * std::pow(AA - 21, 0.4) + 0.07886 * (AA - 21);
+  return 0.1102 * (AA - 8.7);
+}
+
+// Modified Bessel function of the first kind, order 0, by its power series.
+double bessel_i0(double x) {
+  double sum = 1.0, term = 1.0;
+  const double half = x / 2.0;
+  for (int32_t k = 1; k < 500; ++k) {
+    term *= (half / k) * (half / k);
+    sum += term;
+    if (term < sum * 1e-21) break;
+  }
+  return sum;
+}
+
+double window(int32_t n, int32_t len, double alpha, double i0_alpha) {
+  const double r = 4.0 * n * static_cast<double>(n) / ((len - 1.0) * (len - 1.0));
+  return bessel_i0(alpha * std::sqrt(r < 1.0 ? 1.0 - r : 0.0)) / i0_alpha;
+}
+
+double sinc(double x) { return x == 0 ? 1.0 : std::sin(x) / x; }
+
+double lowpass(int32_t n, double lpf, double fs) {
+  return 2.0 * lpf / fs * sinc(2.0 * 3.141592653589793 * n * lpf / fs);
+}
+
+int32_t gcd(int32_t a, int32_t b) {
+  while (b) {
+    const int32_t t = a % b;
+    a = b;
+    b = t;
+  }
+  return a;
+}
+
+// osf for the reduced rate q, or 0 when the pair is not supported.
+int32_t oversampling(int32_t q) {
+  if (q == 1) return 1;
+  if (q % 2 == 0) return 2;
+  if (q % 3 == 0) return 3;
+  return 0;
+}
+
+template <typename T>
+T* zeroed(int64_t count) {
+  return count > 0 ? static_cast<T*>(std::calloc(static_cast<size_t>(count), sizeof(T))) : nullptr;
+}
+
+double** zeroed_rows(int32_t rows, int32_t length) {
+  double** table = zeroed<double*>(rows);
+  if (!table) return nullptr;
+  for (int32_t r = 0; r < rows; ++r) {
+    table[r] = zeroed<double>(length);
+    if (!table[r]) {
+      for (int32_t k = 0; k < r; ++k) std::free(table[k]);
+      std::free(table);
+      return nullptr;
+    }
+  }
+  return table;
+}
+
+void free_rows(double**& table, int32_t rows) {
+  if (!table) return;
+  for (int32_t r = 0; r < rows; ++r) std::free(table[r]);
+  std::free(table);
+  table = nullptr;
+}
+
+// The polyphase filter: `rows` rows of `taps` taps holding a windowed sinc of
+// odd length len (cut-off lpf at rate fs) scaled by gain; tap m of the
+// prototype goes to row m mod rows, column m / rows.
+int build_polyfilter(filterparms* fp, int32_t len, int32_t rows, int32_t taps, double lpf,
+                     double fs, double gain) {
+  fp->rows = rows;
+  fp->taps = taps;
+  fp->polyfilter = zeroed_rows(rows, taps);
+  if (!fp->polyfilter) return 1;
+  const double alpha = kaiser_alpha(), i0_alpha = bessel_i0(alpha);
+  for (int32_t n = -(len / 2); n <= len / 2; ++n) {
+    const int32_t m = n + len / 2;
+    fp->polyfilter[m % rows][m / rows] = window(n, len, alpha, i0_alpha) * lowpass(n, lpf, fs) * gain;
+  }
+  return 0;
+}
+
+// The FFT-stage filter of odd length len into a zeroed block of `size`
+// doubles (size a power of two, at least twice len), transformed in place.
+int build_fftfilter(filterparms* fp, int32_t len, int32_t size, double lpf, double fs, double gain) {
+  fp->fft_size = size;
+  fp->fftfilter = zeroed<double>(size);
+  fp->fft_ip = zeroed<int32_t>(static_cast<int32_t>(std::sqrt(static_cast<double>(size))) + 2);
+  fp->fft_w = zeroed<double>(size / 2);
+  if (!fp->fftfilter || !fp->fft_ip || !fp->fft_w) return 1;
+  const double alpha = kaiser_alpha(), i0_alpha = bessel_i0(alpha);
+  for (int32_t n = -(len / 2); n <= len / 2; ++n)
+    fp->fftfilter[n + len / 2] = window(n, len, alpha, i0_alpha) * lowpass(n, lpf, fs) * gain / size * 2;
+  fp->fft_ip[0] = 0;
+  real_fft(size, 1, fp->fftfilter, fp->fft_ip, fp->fft_w);
+  return 0;
+}
+
+int alloc_steps(filterparms* fp, int32_t steps) {
+  fp->steps = steps;
+  fp->order = zeroed<int32_t>(steps);
+  fp->inc = zeroed<int32_t>(steps);
+  return fp->order && fp->inc ? 0 : 1;
+}
+
+int32_t smallest_power_of_two_at_least(int32_t v) {
+  int32_t p = 1;
+  while (p < v) p *= 2;
+  return p;
+}
+
+// Up-conversion design. Returns 0, or 1 when the pair is not supported or
+// memory ran out.
+int ssrc_setup_up(filterparms* fp, ssrc* state, int32_t channels, int32_t sfrq, int32_t dfrq) {
+  (void)channels;
+  const double d = kaiser_d();
+  fp->frqgcd = gcd(sfrq, dfrq);
+  fp->osf = oversampling(sfrq / fp->frqgcd);
+  if (!fp->osf) {
+    std::fprintf(stderr, "Resampling from %dHz to %dHz is not supported.\n", sfrq, dfrq);
+    return 1;
+  }
+  const int32_t osf = fp->osf;
+  fp->fs1 = sfrq / fp->frqgcd * dfrq;
+
+  // Stage 1: polyphase interpolation from the source to fs2.
+  const double lpf = (sfrq / 2) + ((osf * dfrq / 2) - (sfrq / 2)) / 2.0;
+  const double df = (osf * dfrq / 2) - (sfrq / 2);
+  fp->n1 = static_cast<int32_t>(d * fp->fs1 / df + 1.0);
+  if (fp->n1 % 2 == 0) ++fp->n1;
+  fp->n1y = fp->fs1 / sfrq;
+  fp->n1x = fp->n1 / fp->n1y + 1;
+  if (alloc_steps(fp, osf * fp->n1y)) return 1;
+  const int32_t step = fp->fs1 / (osf * dfrq);  // fs1 samples per fs2 sample
+  for (int32_t i = 0; i < osf * fp->n1y; ++i) {
+    int32_t order = fp->fs1 / sfrq - static_cast<int32_t>((static_cast<int64_t>(i) * step) % (fp->fs1 / sfrq));
+    if (order == fp->fs1 / sfrq) order = 0;
+    fp->order[i] = order;
+    fp->inc[i] = order < step ? 1 : 0;
+  }
+  if (build_polyfilter(fp, fp->n1, fp->n1y, fp->n1x, lpf, fp->fs1,
+                       static_cast<double>(fp->fs1) / sfrq))
+    return 1;
+
+  // Stage 2: FFT low-pass at fs2 with a transition of at most DF.
+  fp->fs2 = osf * dfrq;
+  for (int32_t i = 1;; i *= 2) {
+    fp->n2 = FFTFIRLEN * i - 1;
+    if (fp->fs2 * d / (fp->n2 - 1) < DF) break;
+  }
+  fp->n2b = 2 * smallest_power_of_two_at_least(fp->n2);
+  fp->n2b2 = fp->n2b / 2;
+  if (build_fftfilter(fp, fp->n2, fp->n2b, sfrq / 2, fp->fs2, 1.0)) return 1;
+
+  fp->inbuflen = (fp->n1 / 2) / (fp->fs1 / sfrq) + 1;
+  state->delay = (fp->n2 / 2) / osf;
+  return 0;
+}
+
+// Down-conversion design.
+int ssrc_setup_down(filterparms* fp, ssrc* state, int32_t sfrq, int32_t dfrq) {
+  const double d = kaiser_d();
+  fp->frqgcd = gcd(sfrq, dfrq);
+  fp->osf = oversampling(dfrq / fp->frqgcd);
+  if (!fp->osf) {
+    std::fprintf(stderr, "Resampling from %dHz to %dHz is not supported.\n", sfrq, dfrq);
+    return 1;
+  }
+  const int32_t osf = fp->osf;
+
+  // Stage 1: zero-stuffing by osf and FFT low-pass at fs1.
+  fp->fs1 = osf * sfrq;
+  double df = 0, lpf = 0;
+  for (int32_t i = 1;; i *= 2) {
+    fp->n1 = FFTFIRLEN * i - 1;
+    df = fp->fs1 * d / (fp->n1 - 1);
+    lpf = (dfrq - df) * 0.5;
+    if (df < DF) break;
+  }
+  fp->n1b = 2 * smallest_power_of_two_at_least(fp->n1);
+  fp->n1b2 = fp->n1b / 2;
+  if (build_fftfilter(fp, fp->n1, fp->n1b, lpf, fp->fs1, static_cast<double>(fp->fs1) / sfrq))
+    return 1;
+
+  // Stage 2: polyphase decimation from fs1 to the output rate.
+  fp->fs2 = sfrq / fp->frqgcd * dfrq;
+  if (osf == 1) {
+    fp->n2 = 1;
+    fp->n2x = fp->n2y = 1;
+    if (alloc_steps(fp, 1)) return 1;
+    fp->order[0] = 0;
+    fp->inc[0] = sfrq / dfrq;
+    fp->rows = fp->taps = 1;
+    fp->polyfilter = zeroed_rows(1, 1);
+    if (!fp->polyfilter) return 1;
+    fp->polyfilter[0][0] = 1.0;
+  } else {
+    const double lpf2 = (sfrq / 2) + ((fp->fs1 / 2) - (sfrq / 2)) / 2.0;
+    const double df2 = (fp->fs1 / 2) - (sfrq / 2);
+    fp->n2 = static_cast<int32_t>(d * fp->fs2 / df2) + 1;
+    if (fp->n2 % 2 == 0) ++fp->n2;
+    fp->n2y = fp->fs2 / fp->fs1;
+    fp->n2x = fp->n2 / fp->n2y + 1;
+    if (alloc_steps(fp, fp->n2y)) return 1;
+    const int32_t per_out = fp->fs2 / dfrq;  // fs2 samples per output frame
+    for (int32_t i = 0; i < fp->n2y; ++i) {
+      int32_t order = fp->n2y - static_cast<int32_t>((static_cast<int64_t>(i) * per_out) % fp->n2y);
+      if (order == fp->n2y) order = 0;
+      fp->order[i] = order;
+    }
+    for (int32_t i = 0; i < fp->n2y; ++i) {
+      fp->inc[i] = (per_out - fp->order[i]) / fp->n2y + 1;
+      if (fp->order[(i + 1) % fp->n2y] == 0) --fp->inc[i];
+    }
+    if (build_polyfilter(fp, fp->n2, fp->n2y, fp->n2x, lpf2, fp->fs2,
+                         static_cast<double>(fp->fs2) / fp->fs1))
+      return 1;
+  }
+
+  fp->inbuflen = 0;
+  state->delay = static_cast<int32_t>(fp->n2 * 0.5 / (static_cast<double>(fp->fs2) / dfrq) +
+                                      fp->n1 * 0.5 / (static_cast<double>(fp->fs1) / dfrq));
+  return 0;
+}
+
+// Channels the job's buffers are made for.
+int32_t job_channels(const InputFile* file, const JobSettings* settings) {
+  if (file->kind == KIND_PCM_WAV)
+    return settings->multichannel_out && settings->group_size > 1 ? settings->group_size
+                                                                  : file->channels;
+  return settings->selected_count;
+}
+
+int alloc_resampler_buffers(const filterparms* fp, ssrc* state, int32_t channels, int32_t sfrq,
+                            int32_t dfrq, bool up, bool decode) {
+  int64_t buf1_len, buf2_len;
+  if (up) {
+    buf1_len = fp->n2b2 / fp->osf + 1;
+    buf2_len = fp->n2b;
+    state->inbuf_frames = fp->n2b2 + fp->n1x;
+    state->outbuf_frames = fp->n2b2 / fp->osf + 1;
+  } else {
+    buf1_len = fp->n1b;
+    buf2_len = fp->n2x + fp->n1b2 + 1;
+    state->inbuf_frames = fp->n1b2 / fp->osf + fp->osf + 1;
+    state->outbuf_frames = static_cast<int32_t>(static_cast<double>(fp->n1b2) * sfrq / dfrq + 1.0);
+  }
+  state->inbuf_capacity = state->inbuf_frames + (decode ? DECODE_SPARE_FRAMES : 0);
+  state->channels = channels;
+  state->buf1 = zeroed_rows(channels, static_cast<int32_t>(buf1_len));
+  state->buf2 = zeroed_rows(channels, static_cast<int32_t>(buf2_len));
+  state->inbuf = zeroed<double>(static_cast<int64_t>(state->inbuf_capacity) * channels);
+  state->outbuf = zeroed<double>(static_cast<int64_t>(state->outbuf_frames) * channels);
+  state->scratch = zeroed<double>(state->inbuf_capacity);
+  return state->buf1 && state->buf2 && state->inbuf && state->outbuf && state->scratch ? 0 : 1;
+}
+
+// Stage 1 of up-conversion for one channel: `count` fs2 samples into out,
+// each the dot product of a polyphase row with `taps` consecutive input
+// frames. Fixed tap counts get unrolled loops.
+template <int TAPS>
+void polyphase_up_fixed(const filterparms* fp, const double* in, int32_t i0, int32_t phase,
+                        int32_t count, double* out) {
+  const int32_t steps = fp->steps;
+  for (int32_t k = 0; k < count; ++k) {
+    const double* row = fp->polyfilter[fp->order[phase]];
+    const double* x = in + i0;
+    double sum = 0.0;
+    for (int32_t j = 0; j < TAPS; ++j) sum += row[j] * x[j];
+    out[k] = sum;
+    i0 += fp->inc[phase];
+    if (++phase == steps) phase = 0;
+  }
+}
+
+void polyphase_up(const filterparms* fp, const double* in, int32_t i0, int32_t phase,
+                  int32_t count, double* out) {
+  switch (fp->n1x) {
+    case 5: polyphase_up_fixed<5>(fp, in, i0, phase, count, out); return;
+    case 7: polyphase_up_fixed<7>(fp, in, i0, phase, count, out); return;
+    case 9: polyphase_up_fixed<9>(fp, in, i0, phase, count, out); return;
+    case 10: polyphase_up_fixed<10>(fp, in, i0, phase, count, out); return;
+    case 12: polyphase_up_fixed<12>(fp, in, i0, phase, count, out); return;
+    case 24: polyphase_up_fixed<24>(fp, in, i0, phase, count, out); return;
+    default: break;
+  }
+  const int32_t taps = fp->n1x, steps = fp->steps;
+  for (int32_t k = 0; k < count; ++k) {
+    const double* row = fp->polyfilter[fp->order[phase]];
+    const double* x = in + i0;
+    double sum = 0.0;
+    for (int32_t j = 0; j < taps; ++j) sum += row[j] * x[j];
+    out[k] = sum;
+    i0 += fp->inc[phase];
+    if (++phase == steps) phase = 0;
+  }
+}
+
+// The input frames stage 1 moves over for `count` steps from `phase`.
+int64_t polyphase_advance(const filterparms* fp, int32_t phase, int32_t count) {
+  int64_t advance = 0;
+  for (int32_t k = 0; k < count; ++k) {
+    advance += fp->inc[phase];
+    if (++phase == fp->steps) phase = 0;
+  }
+  return advance;
+}
+
+void deinterleave(const double* in, int32_t channels, int32_t ch, int32_t frames, double* out) {
+  for (int32_t i = 0; i < frames; ++i) out[i] = in[static_cast<int64_t>(i) * channels + ch];
+}
+
+// One call of up-conversion; returns the frames produced.
+int32_t process_up(int32_t channels, int32_t sfrq, int32_t frames_read, int32_t frames_appended,
+                   filterparms* filterparms, ssrc* ssrc) {
+  const int32_t held = filterparms->inbuflen;
+  SSRC_ASSERT(frames_appended >= 0 && held + frames_appended <= ssrc->inbuf_capacity);
+  filterparms->inbuflen += frames_appended;
+  ssrc->frames_read += static_cast<uint32_t>(frames_read);
+  // Appended frames past the real input are silence.
+  const int32_t real_end = held + (frames_read < frames_appended ? frames_read : frames_appended);
+  if (real_end < filterparms->inbuflen)
+    std::memset(ssrc->inbuf + static_cast<int64_t>(real_end) * channels, 0,
+                sizeof(double) * static_cast<size_t>(filterparms->inbuflen - real_end) * channels);
+
+  const int32_t n2b = filterparms->n2b, n2b2 = filterparms->n2b2, osf = filterparms->osf;
+  const int32_t i0 = static_cast<int32_t>((filterparms->fs1 - sfrq + static_cast<int64_t>(ssrc->rp) * sfrq) /
+                                          filterparms->fs1);
+  const int64_t reach = i0 + polyphase_advance(filterparms, ssrc->phase, n2b2) + filterparms->n1x;
+  SSRC_ASSERT(reach <= ssrc->inbuf_capacity);
+
+  int32_t p = 0, next_osc = 0;
+  for (int32_t ch = 0; ch < channels; ++ch) {
+    double* buf1 = ssrc->buf1[ch];
+    double* buf2 = ssrc->buf2[ch];
+    deinterleave(ssrc->inbuf, channels, ch, static_cast<int32_t>(reach), ssrc->scratch);
+    polyphase_up(filterparms, ssrc->scratch, i0, ssrc->phase, n2b2, buf2);
+    std::memset(buf2 + n2b2, 0, sizeof(double) * static_cast<size_t>(n2b - n2b2));
+    real_fft(n2b, 1, buf2, filterparms->fft_ip, filterparms->fft_w);
+    packed_spectrum_multiply(n2b, buf2, filterparms->fftfilter);
+    real_fft(n2b, -1, buf2, filterparms->fft_ip, filterparms->fft_w);
+
+    // Overlap-add with the previous tail and keep every osf-th result.
+    int32_t i = ssrc->osc;
+    p = 0;
+    for (; i < n2b2; i += osf, ++p)
+      ssrc->outbuf[static_cast<int64_t>(p) * channels + ch] = buf1[p] + buf2[i];
+    next_osc = i - n2b2;
+    for (int32_t j = 0; i < n2b; i += osf, ++j) buf1[j] = buf2[i];
+  }
+  SSRC_ASSERT(p <= ssrc->outbuf_frames);
+  ssrc->osc = next_osc;
+  ssrc->phase = static_cast<int32_t>((ssrc->phase + static_cast<int64_t>(n2b2)) % filterparms->steps);
+  ssrc->rp += static_cast<int32_t>(static_cast<int64_t>(n2b2) * (sfrq / filterparms->frqgcd) / osf);
+  return p;
+}
+
+// Drops the input stage 1 has finished with.
+void discard_consumed_up(int32_t channels, int32_t sfrq, filterparms* filterparms, ssrc* ssrc) {
+  const int32_t per_frame = filterparms->fs1 / sfrq;
+  const int32_t ds = (ssrc->rp - 1) / per_frame;
+  SSRC_ASSERT(filterparms->inbuflen >= ds);
+  if (ds <= 0) return;
+  std::memmove(ssrc->inbuf, ssrc->inbuf + static_cast<int64_t>(ds) * channels,
+               sizeof(double) * static_cast<size_t>(filterparms->inbuflen - ds) * channels);
+  filterparms->inbuflen -= ds;
+  ssrc->rp -= ds * per_frame;
+}
+
+// One call of down-conversion; returns the frames produced.
+int32_t process_down(int32_t channels, int32_t dfrq, int32_t frames_read, filterparms* filterparms,
+                     ssrc* ssrc) {
+  struct OutputParms {
+    int32_t samplerate;
+  };
+  const OutputParms output{dfrq};
+  const OutputParms* outparms = &output;
+  const int32_t n1b = filterparms->n1b, n1b2 = filterparms->n1b2, osf = filterparms->osf;
+  const int32_t n2x = filterparms->n2x;
+  const int32_t wanted = (n1b2 - ssrc->rps - 1) / osf + 1;
+  SSRC_ASSERT(wanted <= ssrc->inbuf_capacity);
+  ssrc->frames_read += static_cast<uint32_t>(frames_read);
+  if (frames_read < wanted) {  // frames past the real input are silence
+    const int32_t from = frames_read > 0 ? frames_read : 0;
+    std::memset(ssrc->inbuf + static_cast<int64_t>(from) * channels, 0,
+                sizeof(double) * static_cast<size_t>(wanted - from) * channels);
+  }
+
+  int32_t p = 0, next_rps = 0, next_phase = ssrc->phase;
+  for (int32_t ch = 0; ch < channels; ++ch) {
+    double* buf1 = ssrc->buf1[ch];
+    double* buf2 = ssrc->buf2[ch];
+    // Zero-stuff the input into the first half of the FFT block.
+    std::memset(buf1, 0, sizeof(double) * static_cast<size_t>(n1b));
+    int32_t j = 0, pos = ssrc->rps;
+    for (; pos < n1b2; pos += osf, ++j) {
+      SSRC_ASSERT(j < ((filterparms->n1b2-ssrc->rps-1)/filterparms->osf+1));
+      buf1[pos] = ssrc->inbuf[static_cast<int64_t>(j) * channels + ch];
+    }
+    SSRC_ASSERT(j == ((filterparms->n1b2-ssrc->rps-1)/filterparms->osf+1));
+    next_rps = pos - n1b2;
+
+    real_fft(n1b, 1, buf1, filterparms->fft_ip, filterparms->fft_w);
+    packed_spectrum_multiply(n1b, buf1, filterparms->fftfilter);
+    real_fft(n1b, -1, buf1, filterparms->fft_ip, filterparms->fft_w);
+    for (int32_t i = 0; i < n1b2; ++i) buf2[n2x + 1 + i] += buf1[i];
+
+    // Stage 2: polyphase decimation over buf2.
+    const int32_t per_in = filterparms->fs2 / filterparms->fs1;
+    int32_t phase = ssrc->phase;
+    const double* bp2 = buf2 + (ssrc->rp2 + per_in - 1) / per_in;
+    const double* end = buf2 + n1b2 + 1;
+    p = 0;
+    while (bp2 < end) {
+      const int32_t s2o = filterparms->order[phase];
+      SSRC_ASSERT((bp2-&(ssrc->buf2[ch][0]))*(filterparms->fs2/filterparms->fs1) -(ssrc->rp2+p*(filterparms->fs2/outparms->samplerate)) == s2o);
+      SSRC_ASSERT(p < ssrc->outbuf_frames);
+      const double* row = filterparms->polyfilter[s2o];
+      double sum = 0.0;
+      for (int32_t t = 0; t < n2x; ++t) sum += row[t] * bp2[t];
+      ssrc->outbuf[static_cast<int64_t>(p) * channels + ch] = sum;
+      bp2 += filterparms->inc[phase];
+      if (++phase == filterparms->n2y) phase = 0;
+      ++p;
+    }
+    next_phase = phase;
+  }
+  ssrc->rps = next_rps;
+  ssrc->phase = next_phase;
+  ssrc->rp2 += (filterparms->fs2 / dfrq) * p;
+  return p;
+}
+
+// Moves the unread part of buf2 down and brings in the new FFT tail.
+void discard_consumed_down(int32_t channels, filterparms* filterparms, ssrc* ssrc) {
+  const int32_t per_in = filterparms->fs2 / filterparms->fs1;
+  const int32_t n1b2 = filterparms->n1b2, n2x = filterparms->n2x;
+  int32_t ds = (ssrc->rp2 - 1) / per_in;
+  if (ds > n1b2) ds = n1b2;
+  if (ds < 0) ds = 0;
+  for (int32_t ch = 0; ch < channels; ++ch) {
+    double* buf2 = ssrc->buf2[ch];
+    std::memmove(buf2, buf2 + ds, sizeof(double) * static_cast<size_t>(n2x + 1 + n1b2 - ds));
+    std::memcpy(buf2 + n2x + 1, ssrc->buf1[ch] + n1b2, sizeof(double) * static_cast<size_t>(n1b2));
+  }
+  ssrc->rp2 -= ds * per_in;
+}
+
+// Decides what of the p frames produced is delivered: the filter delay is
+// dropped once at the start, and at the end the output stops at
+// floor(frames read x output / source rate) frames, one more for
+// down-conversion.
+void trim(int32_t p, int32_t sfrq, int32_t dfrq, bool down, ssrc* state, int32_t* all_delayed,
+          int32_t* skip, int32_t* count) {
+  *all_delayed = 0;
+  *skip = 0;
+  *count = 0;
+  int32_t available = p;
+  if (state->skipping) {
+    if (p < state->delay) {
+      state->delay -= p;
+      *all_delayed = 1;
+      available = 0;
+    } else {
+      *skip = state->delay;
+      state->skipping = 0;
+      available = p - state->delay;
+    }
+  }
+  if (state->flushing == 1) {
+    const double expected = static_cast<double>(state->frames_read) * dfrq / sfrq;
+    const int64_t target = static_cast<int64_t>(std::floor(expected)) + (down ? 1 : 0);
+    const int64_t remaining = target - state->frames_written;
+    if (available >= remaining) {
+      available = remaining > 0 ? static_cast<int32_t>(remaining) : 0;
+      state->flushing = -1;
+    }
+  }
+  if (!*all_delayed) *count = available;
+  state->frames_written += *count;
+}
+
+}  // namespace
+
+void ssrc_reset(filterparms* fp, ssrc* state, const InputFile* file) {
+  std::memset(fp, 0, sizeof *fp);
+  std::memset(state, 0, sizeof *state);
+  state->skipping = 1;
+  if (file && file->kind == KIND_PCM_WAV && file->bits >= 8 && file->channels > 0)
+    state->total_frames = static_cast<int64_t>(file->data_size / static_cast<uint64_t>(file->bits / 8) /
+                                               static_cast<uint64_t>(file->channels));
+}
+
+int ssrc_configure(InputFile* file, filterparms* fp, ssrc* state, JobSettings* settings) {
+  const int32_t channels = job_channels(file, settings);
+  const bool decode = file->kind != KIND_PCM_WAV;
+  const int32_t mode = settings->dsp_mode;
+  if (mode != 2 && mode != 3) {
+    const int32_t frames = decode ? 256 : 512;
+    return alloc_work_buffers(&settings->work_buffers, channels, frames, frames);
+  }
+  if (!fp || !state || channels < 1) return 1;
+
+  const int32_t sfrq = file->sample_rate, dfrq = settings->out_rate;
+  const bool up = mode == 3;
+  if (up) {
+    if (file->bits == 32) state->osc = 1;
+    if (sfrq <= 0 || dfrq <= 0 || ssrc_setup_up(fp, state, channels, sfrq, dfrq)) {
+      std::fprintf(stderr, "Error: Unable to configure upsampling filters\n");
+      ssrc_free(fp, state);
+      return 1;
+    }
+  } else if (sfrq <= 0 || dfrq <= 0 || ssrc_setup_down(fp, state, sfrq, dfrq)) {
+    std::fprintf(stderr, "Error: Unable to configure downsampling filters\n");
+    ssrc_free(fp, state);
+    return 1;
+  }
+  if (alloc_resampler_buffers(fp, state, channels, sfrq, dfrq, up, decode)) {
+    ssrc_free(fp, state);
+    return 1;
+  }
+  if (decode) {
+    if (up)
+      state->block_frames = fp->n1x - fp->inbuflen +
+                            static_cast<int32_t>(std::floor(static_cast<double>(sfrq) * fp->n2b2 / fp->fs2)) + 1;
+    else
+      state->block_frames = (fp->n1b2 - state->rps - 1) / fp->osf + 1;
+  }
+  const int32_t in_frames = state->inbuf_frames + (decode ? DECODE_SPARE_FRAMES : 0);
+  if (alloc_work_buffers(&settings->work_buffers, channels, in_frames, state->outbuf_frames)) {
+    ssrc_free(fp, state);
+    return 1;
+  }
+  return 0;
+}
+
+void ssrc_process(int32_t channels, int32_t source_rate, JobSettings* settings,
+                  int32_t frames_read, int32_t frames_appended, filterparms* fp, ssrc* state,
+                  int32_t* all_delayed, int32_t* skip, int32_t* count) {
+  *all_delayed = 1;
+  *skip = 0;
+  *count = 0;
+  SSRC_ASSERT(channels >= 1 && channels <= state->channels);
+  const int32_t dfrq = settings->out_rate;
+  const bool up = settings->dsp_mode == 3;
+  const int32_t p = up ? process_up(channels, source_rate, frames_read, frames_appended, fp, state)
+                       : process_down(channels, dfrq, frames_read, fp, state);
+
+  const bool out_double = settings->out_bits == 64 && settings->out_float;
+  if (!out_double && p > 0)
+    samples_to_pcm(state->outbuf, settings->work_buffers.output_block, settings, channels, p);
+
+  trim(p, source_rate, dfrq, !up, state, all_delayed, skip, count);
+
+  if (up) discard_consumed_up(channels, source_rate, fp, state);
+  else discard_consumed_down(channels, fp, state);
+}
+
+void ssrc_free(filterparms* fp, ssrc* state) {
+  if (fp) {
+    free_rows(fp->polyfilter, fp->rows);
+    std::free(fp->order);
+    std::free(fp->inc);
+    std::free(fp->fftfilter);
+    std::free(fp->fft_ip);
+    std::free(fp->fft_w);
+    fp->order = fp->inc = fp->fft_ip = nullptr;
+    fp->fftfilter = fp->fft_w = nullptr;
+  }
+  if (state) {
+    free_rows(state->buf1, state->channels);
+    free_rows(state->buf2, state->channels);
+    std::free(state->inbuf);
+    std::free(state->outbuf);
+    std::free(state->scratch);
+    state->inbuf = state->outbuf = state->scratch = nullptr;
+  }
+}
