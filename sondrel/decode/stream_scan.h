@@ -17,3 +17,14 @@ int open_stream_decoder(FILE* stream, InputFile* file, JobSettings* settings, in
 // Releases the program-wide decoder states and the output-format hook (the
 // job driver calls it when the run ends, whatever ran).
 void release_stream_decoders();
+
+// Reads the stream from sync_offset with the decoder in its slot. Returns 0
+// at the end of the stream or, in collect mode, after the first decoded
+// frame; -1 when Ctrl-C was pressed.
+int stream_read_loop(FILE* stream, InputFile* file, int32_t mode, JobSettings* settings);
+
+// Sets amode from a DTS channel extension found in the first frame.
+void probe_dts_extension(FILE* stream, InputFile* file);
+
+// Writes "h:mm:ss.fff" for `seconds` into `text`.
+void make_length_text(double seconds, char* text, int32_t size);

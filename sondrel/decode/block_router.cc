@@ -1,0 +1,298 @@
+// Routing of decoded blocks to the outputs: latch and change checks, the
+// routing table pick, and the float, converted and resampled write paths.
+#include "decode/block_router.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "decode/frame_buffer.h"
+#include "decode/stream_layout.h"
+#include "dsp/pcm_convert.h"
+#include "wav/speakers.h"
+
+namespace {
+
+constexpr int32_t kRows = 11;
+constexpr int32_t kSlots = 6;
+constexpr int32_t kMaxDrainCalls = 4096;
+
+const float kSilence[BLOCK_SAMPLES] = {};
+
+// The 256 samples of selected slot `slot`, or nullptr when the slot has no
+// routing entry (it then delivers silence).
+const float* slot_source(const InputFile* f, const JobSettings* s, const float* samples,
+                         int32_t slot) {
+  const int32_t row = f->out_flags;
+  if (row < 0 || row >= kRows || slot < 0 || slot >= kSlots) return nullptr;
+  const int32_t offset = s->channel_offsets[(row * kSlots + slot) * 2 + (f->has_lfe ? 1 : 0)];
+  if (offset < 0 || offset > LIBRARY_BUFFER_SAMPLES - BLOCK_SAMPLES) return nullptr;
+  return samples + offset;
+}
+
+int write_output(const JobSettings* s, FILE** outputs, int32_t k, const void* data,
+                 size_t bytes) {
+  if (k >= s->output_count || !outputs[k]) return ROUTE_OK;
+  if (std::fwrite(data, 1, bytes, outputs[k]) != bytes) {
+    std::fprintf(stderr, "Error: Unable to write to file: %s\n",
+                 k < s->out_name_slots ? s->out_names[k] : "(unnamed)");
+    return ROUTE_WRITE_FAILED;
+  }
+  return ROUTE_OK;
+}
+
+// The selected channels as interleaved doubles, in the route's order.
+void interleave_doubles(const InputFile* f, const JobSettings* s, const float* samples,
+                        const RouteState* route, double* out) {
+  const int32_t n = s->selected_count;
+  for (int32_t j = 0; j < n; ++j) {
+    const float* src = slot_source(f, s, samples, s->selected_channels[route->order[j]]);
+    if (!src) src = kSilence;
+    for (int32_t i = 0; i < BLOCK_SAMPLES; ++i) out[i * n + j] = src[i];
+  }
+}
+
+void interleave_floats(const InputFile* f, const JobSettings* s, const float* samples,
+                       const RouteState* route, float* out) {
+  const int32_t n = s->selected_count;
+  for (int32_t j = 0; j < n; ++j) {
+    const float* src = slot_source(f, s, samples, s->selected_channels[route->order[j]]);
+    if (!src) src = kSilence;
+    for (int32_t i = 0; i < BLOCK_SAMPLES; ++i) out[i * n + j] = src[i];
+  }
+}
+
+// Writes channel k of `frames` interleaved samples of `width` bytes to output k.
+int write_split(JobSettings* s, FILE** outputs, const uint8_t* block, int32_t frames,
+                int32_t width) {
+  const int32_t n = s->selected_count;
+  for (int32_t k = 0; k < n; ++k) {
+    uint8_t* out = s->work_buffers.channel_bytes[k];
+    for (int32_t i = 0; i < frames; ++i)
+      std::memcpy(out + i * width, block + (static_cast<int64_t>(i) * n + k) * width,
+                  static_cast<size_t>(width));
+    const int r = write_output(s, outputs, k, out, static_cast<size_t>(frames) * width);
+    if (r) return r;
+  }
+  return ROUTE_OK;
+}
+
+int check_stream(FormatHook* hook, InputFile* f, RouteState* route) {
+  if (is_ac3_family(f->kind))
+    derive_ac3_layout(f);
+  else
+    derive_dts_layout(f);
+  if (route->first_block) {
+    route->first_block = 0;
+    hook->set_parameters = 1;
+    hook->latched_mask = f->channel_mask;
+    hook->latched_channels = f->channels;
+    hook->requested_flags = f->stream_flags;
+  }
+  if (f->channels != hook->latched_channels) {
+    std::fputs("Error: Number of channels in the stream has changed!\n", stderr);
+    return ROUTE_ERROR;
+  }
+  if (f->stream_flags != hook->requested_flags) {
+    std::fputs("Error: Channel mode in the stream has changed!\n", stderr);
+    return ROUTE_ERROR;
+  }
+  if (f->channel_mask != hook->latched_mask) {
+    std::fputs("Error: Speaker flags in the stream has changed!\n", stderr);
+    return ROUTE_ERROR;
+  }
+  return ROUTE_OK;
+}
+
+// 32-bit float output at the source rate.
+int route_float(InputFile* f, const float* samples, RouteState* route, JobSettings* s,
+                FILE** outputs) {
+  const int32_t n = s->selected_count;
+  if (s->output_layout == 3) {
+    interleave_floats(f, s, samples, route, s->work_buffers.floats);
+    return write_output(s, outputs, 0, s->work_buffers.floats,
+                        static_cast<size_t>(n) * BLOCK_SAMPLES * sizeof(float));
+  }
+  for (int32_t k = 0; k < n; ++k) {
+    const float* src = slot_source(f, s, samples, s->selected_channels[k]);
+    const int r = write_output(s, outputs, k, src ? src : kSilence, BLOCK_SAMPLES * sizeof(float));
+    if (r) return r;
+  }
+  return ROUTE_OK;
+}
+
+// Bit-depth or format conversion at the source rate.
+int route_converted(InputFile* f, const float* samples, RouteState* route, JobSettings* s,
+                    FILE** outputs) {
+  const int32_t n = s->selected_count;
+  WorkBuffers* w = &s->work_buffers;
+  const bool doubles_out = s->out_bits == 64;
+  const int32_t width = s->out_bits / 8;
+  interleave_doubles(f, s, samples, route, w->doubles);
+  if (doubles_out) {
+    if (s->output_layout == 3)
+      return write_output(s, outputs, 0, w->doubles,
+                          static_cast<size_t>(n) * BLOCK_SAMPLES * sizeof(double));
+    return write_split(s, outputs, reinterpret_cast<const uint8_t*>(w->doubles), BLOCK_SAMPLES,
+                       8);
+  }
+  // One conversion of all selected channels keeps a dither history per channel.
+  samples_to_pcm(w->doubles, w->bytes, s, n, BLOCK_SAMPLES);
+  if (s->output_layout == 3 || n == 1)
+    return write_output(s, outputs, 0, w->bytes, static_cast<size_t>(n) * BLOCK_SAMPLES * width);
+  return write_split(s, outputs, w->bytes, BLOCK_SAMPLES, width);
+}
+
+int32_t next_block_frames(const filterparms* fp, const ssrc* rs, const InputFile* f,
+                          const JobSettings* s) {
+  if (s->dsp_mode == 2) return (fp->n1b2 - rs->rps - 1) / fp->osf + 1;
+  const double per_call = std::floor(static_cast<double>(fp->n2b2) * f->sample_rate /
+                                     (static_cast<double>(fp->osf) * s->out_rate));
+  return static_cast<int32_t>(per_call) + 1 + fp->n1x - fp->inbuflen;
+}
+
+// Writes what one resampler call returned.
+int write_resampled(const ssrc* rs, JobSettings* s, FILE** outputs, int32_t all_delayed,
+                    int32_t skip, int32_t count) {
+  if (all_delayed || count <= 0) return ROUTE_OK;
+  const int32_t n = s->selected_count;
+  const bool doubles_out = s->out_bits == 64;
+  const int32_t width = doubles_out ? 8 : s->out_bits / 8;
+  const uint8_t* block = doubles_out ? reinterpret_cast<const uint8_t*>(rs->outbuf)
+                                     : s->work_buffers.output_block;
+  const int32_t capacity = s->work_buffers.out_frames;
+  if (skip < 0) skip = 0;
+  if (skip > capacity) skip = capacity;
+  if (count > capacity - skip) count = capacity - skip;
+  const uint8_t* first = block + static_cast<int64_t>(skip) * n * width;
+  if (s->output_layout == 3 || n == 1)
+    return write_output(s, outputs, 0, first, static_cast<size_t>(count) * n * width);
+  return write_split(s, outputs, first, count, width);
+}
+
+// Samples the resampler's input buffer holds for this job.
+int64_t inbuf_capacity(const ssrc* rs, const JobSettings* s) {
+  return static_cast<int64_t>(rs->inbuf_capacity) * s->selected_count;
+}
+
+int route_resampled(InputFile* f, const float* samples, RouteState* route, filterparms* fp,
+                    ssrc* rs, JobSettings* s, FILE** outputs) {
+  const int32_t n = s->selected_count;
+  rs->flushing = 0;
+  rs->total_frames = rs->frames_read + rs->block_frames;
+  const int64_t at = static_cast<int64_t>(fp->inbuflen) * n + route->buffered;
+  if (at + int64_t{BLOCK_SAMPLES} * n > inbuf_capacity(rs, s)) return ROUTE_ERROR;
+  interleave_doubles(f, s, samples, route, rs->inbuf + at);
+  route->buffered += int64_t{BLOCK_SAMPLES} * n;
+  while (rs->block_frames > 0 && route->buffered > static_cast<int64_t>(rs->block_frames) * n) {
+    const int32_t appended = rs->block_frames;
+    const int64_t leftover_at = (static_cast<int64_t>(fp->inbuflen) + appended) * n;
+    int32_t all_delayed = 0, skip = 0, count = 0;
+    ssrc_process(n, f->sample_rate, s, appended, appended, fp, rs, &all_delayed, &skip, &count);
+    const int r = write_resampled(rs, s, outputs, all_delayed, skip, count);
+    if (r) return r;
+    route->buffered -= static_cast<int64_t>(appended) * n;
+    std::memmove(rs->inbuf + static_cast<int64_t>(fp->inbuflen) * n, rs->inbuf + leftover_at,
+                 static_cast<size_t>(route->buffered) * sizeof(double));
+    rs->block_frames = next_block_frames(fp, rs, f, s);
+  }
+  return ROUTE_OK;
+}
+
+// Positions: the speaker bit a label stands for.
+struct LabelPosition {
+  const char* label;
+  int32_t position;
+};
+const LabelPosition kAliases[] = {{"L", 0}, {"R", 1}, {"C", 2}, {"SL", 4}, {"SR", 5}};
+
+}  // namespace
+
+int32_t label_position(const char* label) {
+  if (!label || !label[0]) return -1;
+  for (const LabelPosition& a : kAliases)
+    if (!std::strcmp(label, a.label)) return a.position;
+  for (int32_t p = 0; p < 18; ++p) {
+    const char* name = speaker_position_label(p);
+    if (name && !std::strcmp(label, name)) return p;
+  }
+  return -1;
+}
+
+uint32_t multichannel_layout(const InputFile* file, const JobSettings* s, int32_t* order) {
+  const int32_t n = s->selected_count;
+  int32_t position[MAX_SELECTED];
+  uint32_t label_mask = 0;
+  bool labelled = true;
+  uint32_t slot_mask = 0;
+  for (int32_t k = 0; k < n; ++k) {
+    order[k] = k;
+    const int32_t slot = s->selected_channels[k];
+    if (slot >= 0 && slot < 32) slot_mask |= 1u << slot;
+    position[k] = slot >= 0 && slot < file->channel_slots ? label_position(file->channel_names[slot])
+                                                           : -1;
+    if (position[k] < 0 || (label_mask & (1u << position[k]))) labelled = false;
+    if (position[k] >= 0) label_mask |= 1u << position[k];
+  }
+  if (!labelled) return slot_mask;
+  // Channels of an extensible WAV follow the speaker positions upward.
+  for (int32_t a = 1; a < n; ++a)
+    for (int32_t b = a; b > 0 && position[order[b]] < position[order[b - 1]]; --b) {
+      const int32_t t = order[b];
+      order[b] = order[b - 1];
+      order[b - 1] = t;
+    }
+  return label_mask;
+}
+
+void route_start(RouteState* route, const InputFile* file, const JobSettings* s) {
+  route->first_block = 1;
+  route->buffered = 0;
+  for (int32_t k = 0; k < MAX_SELECTED; ++k) route->order[k] = k;
+  if (s->output_layout == 3) multichannel_layout(file, s, route->order);
+}
+
+int route_block(FormatHook* hook, InputFile* f, const float* samples, RouteState* route,
+                filterparms* fp, ssrc* rs, JobSettings* s, FILE** outputs) {
+  if (check_stream(hook, f, route)) return ROUTE_ERROR;
+  if (s->output_layout == 1) {
+    std::fputs("Stereo Downmix option currently unavailable\n", stderr);
+    return ROUTE_ERROR;
+  }
+  f->out_flags = f->stream_flags & ~(is_ac3_family(f->kind) ? 0x10 : 0x80);
+  if (s->selected_count < 1 || s->selected_count > MAX_SELECTED) return ROUTE_OK;
+  switch (s->dsp_mode) {
+    case 0:
+      return route_float(f, samples, route, s, outputs);
+    case 1:
+      return route_converted(f, samples, route, s, outputs);
+    default:
+      if (!fp || !rs) return ROUTE_ERROR;
+      return route_resampled(f, samples, route, fp, rs, s, outputs);
+  }
+}
+
+int drain_resampler(InputFile* f, RouteState* route, filterparms* fp, ssrc* rs, JobSettings* s,
+                    FILE** outputs) {
+  const int32_t n = s->selected_count;
+  if (n < 1 || n > MAX_SELECTED) return ROUTE_OK;
+  rs->total_frames = rs->frames_read + rs->inbuf_frames;
+  rs->flushing = 1;
+  int32_t frames_read = static_cast<int32_t>(route->buffered / n);
+  for (int32_t call = 0; call < kMaxDrainCalls && rs->block_frames > 0; ++call) {
+    // The frames appended past the end of the input are silence.
+    int64_t from = static_cast<int64_t>(fp->inbuflen) * n + route->buffered;
+    int64_t to = (static_cast<int64_t>(fp->inbuflen) + rs->block_frames) * n;
+    if (to > inbuf_capacity(rs, s)) to = inbuf_capacity(rs, s);
+    if (to > from) std::memset(rs->inbuf + from, 0, static_cast<size_t>(to - from) * sizeof(double));
+    int32_t all_delayed = 0, skip = 0, count = 0;
+    ssrc_process(n, f->sample_rate, s, frames_read, rs->block_frames, fp, rs, &all_delayed, &skip,
+                 &count);
+    const int r = write_resampled(rs, s, outputs, all_delayed, skip, count);
+    if (r) return r;
+    route->buffered = 0;
+    frames_read = 0;
+    if (rs->flushing == -1 || rs->frames_read >= rs->total_frames) break;
+    rs->block_frames = next_block_frames(fp, rs, f, s);
+  }
+  return ROUTE_OK;
+}

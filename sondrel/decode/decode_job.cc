@@ -1,0 +1,220 @@
+// The decode job: outputs created with their headers, the frame loop over
+// the stream, every block routed, then the completion line and the sizes.
+#include "decode/decode_job.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "decode/block_router.h"
+#include "decode/decoder_slots.h"
+#include "decode/frame_gatherer.h"
+#include "dsp/noise_shaper.h"
+#include "report/halt.h"
+#include "report/progress.h"
+#include "wav/wav_writer.h"
+
+namespace {
+
+constexpr int LOOP_ABORTED = -1;
+
+// A fresh decoder state and hook for this file, so that every job of a
+// batch runs on a live state with its latch unset.
+int make_job_decoder(const InputFile* file) {
+  const bool ac3 = is_ac3_family(file->kind);
+  if (ac3 ? !slot_new_ac3() : !slot_new_dts()) {
+    std::fputs(ac3 ? "Error: A52 init failed\n" : "Error: DTS init failed.\n", stderr);
+    return 1;
+  }
+  if (!slot_new_hook(file->kind)) {
+    std::fputs("Can not open output\n", stderr);
+    return 1;
+  }
+  return 0;
+}
+
+// Creates the outputs and writes their header image. Returns 1 when one
+// cannot be created (the ones made before it are closed).
+int create_outputs(JobSettings* s, FILE** outputs, const uint8_t* header, size_t header_bytes) {
+  for (int32_t k = 0; k < s->output_count; ++k) {
+    outputs[k] = k < s->out_name_slots ? std::fopen(s->out_names[k], "wb") : nullptr;
+    if (!outputs[k] || std::fwrite(header, 1, header_bytes, outputs[k]) != header_bytes) {
+      std::fputs("Unable to write to file. File may be open, disk error etc...\n", stderr);
+      wav_outputs_close(s, outputs);
+      return 1;
+    }
+  }
+  return 0;
+}
+
+// The clip range of the output width, for the noise shaper.
+void clip_range(int32_t bits, int32_t* low, int32_t* high) {
+  switch (bits) {
+    case 8:
+      *low = -128, *high = 127;
+      break;
+    case 16:
+      *low = -32768, *high = 32767;
+      break;
+    case 24:
+      *low = -8388608, *high = 8388607;
+      break;
+    default:
+      *low = INT32_MIN, *high = INT32_MAX;
+  }
+}
+
+// Decodes one gathered frame and routes its blocks. Returns a ROUTE_ result.
+int decode_frame(FrameGatherer* g, InputFile* f, RouteState* route, filterparms* fp, ssrc* rs,
+                 JobSettings* s, FILE** outputs) {
+  FormatHook* hook = decoder_slots.hook;
+  double level = 1.0, bias = 0.0;
+  if (hook->setup(hook, f, &level, &bias)) return ROUTE_OK;
+  if (is_ac3_family(f->kind)) {
+    Ac3Decoder* d = decoder_slots.ac3;
+    if (!s->no_level_adjust) f->stream_flags |= AC3_ADJUST_LEVEL;
+    if (ac3_frame_setup(d, g->frame, f, &level, bias, FRAME_MODE_DECODE)) return ROUTE_OK;
+    if (s->no_dynrng) ac3_dynrng_off(d);
+    for (int32_t b = 0; b < AC3_BLOCKS_PER_FRAME; ++b) {
+      if (ac3_decode_block(d)) break;
+      const int r = route_block(hook, f, ac3_block_samples(d), route, fp, rs, s, outputs);
+      if (r) return r;
+    }
+    return ROUTE_OK;
+  }
+  DtsDecoder* d = decoder_slots.dts;
+  if (!s->no_level_adjust) f->stream_flags |= DTS_ADJUST_LEVEL;
+  level *= 1.0;
+  if (dts_frame_setup(d, g->frame, f, &level, bias)) return ROUTE_OK;
+  if (s->no_dynrng) dts_dynrng_off(d);
+  for (int32_t b = 0; b < dts_frame_blocks(d); ++b) {
+    if (dts_decode_block(d)) break;
+    const int r = route_block(hook, f, dts_block_samples(d), route, fp, rs, s, outputs);
+    if (r) return r;
+  }
+  return ROUTE_OK;
+}
+
+int32_t sync_test(InputFile* f, const uint8_t* header) {
+  if (is_ac3_family(f->kind))
+    return ac3_sync_test(decoder_slots.ac3, header, f, FRAME_MODE_DECODE);
+  int32_t samples = 0;
+  return dts_sync_test(decoder_slots.dts, header, f, FRAME_MODE_DECODE, &samples);
+}
+
+void reset_latch(const InputFile* f) {
+  if (is_ac3_family(f->kind))
+    ac3_set_latch(decoder_slots.ac3, PACKING_ANY);
+  else
+    dts_set_latch(decoder_slots.dts, PACKING_ANY);
+}
+
+}  // namespace
+
+// Returns 0 when the input is exhausted, a ROUTE_ error, or LOOP_ABORTED.
+int decode_loop(FILE* stream, InputFile* f, filterparms* fp, ssrc* rs, JobSettings* s,
+                FILE** outputs) {
+  FrameGatherer* g = static_cast<FrameGatherer*>(std::malloc(sizeof(FrameGatherer)));
+  if (!g) return ROUTE_ERROR;
+  RouteState route;
+  route_start(&route, f, s);
+  s->frames_done = 0;
+  gather_start(g, is_ac3_family(f->kind) ? AC3_HEADER_BYTES : DTS_HEADER_BYTES, f->sync_offset);
+  std::fseek(stream, f->sync_offset, SEEK_SET);
+  s->paused_time = 0.0;
+  s->start_time = now_seconds();
+  arm_ctrl_c();
+  int result = ROUTE_OK;
+  for (bool more = true; more && result == ROUTE_OK;) {
+    if (halt_flag) {
+      const int answer = halt_and_ask(s, outputs);
+      if (answer == 1) {
+        result = LOOP_ABORTED;
+        break;
+      }
+      if (answer == 2) {  // headers could not all be fixed: stop without a second close
+        wav_outputs_close(s, outputs);
+        result = LOOP_ABORTED;
+        break;
+      }
+    }
+    const int32_t n = gather_read(g, stream);
+    if (s->frames_done == 0) reset_latch(f);
+    if (n == 0) break;
+    for (;;) {
+      const GatherEvent event = gather_next(g);
+      if (event == GATHER_EMPTY) break;
+      if (event == GATHER_HEADER) {
+        const int32_t length = sync_test(f, g->frame);
+        if (length == 0) {
+          gather_slide(g);
+          continue;
+        }
+        f->frame_size = length;
+        s->frames_done += 1;
+        gather_accept(g, length);
+        continue;
+      }
+      result = decode_frame(g, f, &route, fp, rs, s, outputs);
+      if (result != ROUTE_OK) break;
+      if (!s->no_progress) progress_tick(s->frames_done, f->burst_count, s);
+      gather_restart(g);
+    }
+  }
+  std::free(g);
+  if (result == ROUTE_OK && s->dsp_mode >= 2 && fp && rs)
+    result = drain_resampler(f, &route, fp, rs, s, outputs);
+  return result;
+}
+
+int decode_job(FILE* stream, InputFile* file, filterparms* fp, ssrc* rs, JobSettings* s,
+               FILE** outputs) {
+  const bool multichannel = s->output_layout == 3;
+  if (multichannel) {
+    int32_t order[MAX_SELECTED];
+    const uint32_t mask = multichannel_layout(file, s, order);
+    wav_header_fill(wav_plain_header, wav_extensible_header, 1, s->selected_count, s, mask);
+  } else {
+    wav_header_fill(wav_plain_header, wav_extensible_header, 0, s->output_layout == 1 ? 2 : 1, s,
+                    0);
+  }
+  if (make_job_decoder(file)) return 1;
+  if (create_outputs(s, outputs, multichannel ? wav_extensible_header : wav_plain_header,
+                     multichannel ? EXTENSIBLE_HEADER_BYTES : PLAIN_HEADER_BYTES)) {
+    slot_release_family(file->kind);
+    return 1;
+  }
+  if (!s->no_progress) {
+    progress_setup(s, file->kind, static_cast<int64_t>(file->file_size));
+    std::fprintf(stderr, "%s..... 0%%\r", s->status_label);
+  } else {
+    std::fprintf(stderr, "%s..... \r", s->status_label);
+  }
+  const bool shaped = s->dither_type != 0 && !(s->out_float && s->out_bits == 64);
+  const int32_t shaper_channels = s->selected_count > 0 ? s->selected_count : 1;
+  if (shaped) {
+    int32_t low = 0, high = 0;
+    clip_range(s->out_float ? 32 : s->out_bits, &low, &high);
+    shaper_open(s->out_rate, shaper_channels, low, high, s->dither_type, s->pdf_type,
+                s->noise_amplitude);
+  }
+  int result = decode_loop(stream, file, fp, rs, s, outputs);
+  if (shaped) shaper_close(shaper_channels);
+  if (result == ROUTE_OK && wav_outputs_flush(s, outputs)) result = ROUTE_WRITE_FAILED;
+  if (result == ROUTE_OK) {
+    char elapsed[64];
+    std::fprintf(stderr, s->dsp_mode == 0 ? "%s: Completed. [%d frames decoded %s\n"
+                                          : "%s: Completed. [%d frames decoded (incl dsp) %s\n",
+                 s->status_label, static_cast<int>(s->frames_done),
+                 elapsed_text(elapsed, sizeof elapsed, s));
+    wav_fix_sizes(s, outputs);
+  } else if (result == ROUTE_WRITE_FAILED) {
+    std::fputs("Error: Failed while decoding.\n", stderr);
+    wav_fix_sizes(s, outputs);
+    wav_outputs_close(s, outputs);
+  } else if (result != LOOP_ABORTED) {
+    std::fputs("Error: Failed while decoding.\n", stderr);
+    wav_outputs_close(s, outputs);
+  }
+  slot_release_family(file->kind);
+  return 0;
+}
