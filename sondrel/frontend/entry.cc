@@ -24,11 +24,15 @@ int32_t read_input_list(const char* list, InputFile** table, RunValues* run) {
   std::vector<char> copy(list, list + std::strlen(list) + 1);
   const int32_t counted = parse_input_list(copy.data(), nullptr, 0, 1, &run->list_skip,
                                            &run->token_count);
-  if (counted < 1) return 0;
-  *table = static_cast<InputFile*>(std::calloc(static_cast<size_t>(counted), sizeof(InputFile)));
-  if (!*table) return 0;
+  // The filling pass runs even when nothing was counted: it prints why each
+  // name is refused.
+  if (counted > 0) {
+    *table = static_cast<InputFile*>(std::calloc(static_cast<size_t>(counted), sizeof(InputFile)));
+    if (!*table) return 0;
+  }
   copy.assign(list, list + std::strlen(list) + 1);
-  return parse_input_list(copy.data(), *table, counted, 0, &run->list_skip, &run->token_count);
+  return parse_input_list(copy.data(), *table, *table ? counted : 0, 0, &run->list_skip,
+                          &run->token_count);
 }
 
 // The output prefix: a name without the invalid characters, ".wav" cut off.

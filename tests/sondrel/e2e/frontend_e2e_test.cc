@@ -88,8 +88,10 @@ TEST_F(SondrelOptions, PrefixChecks) {
   EXPECT_EQ(run({"my|name"}).err, "Error: User file prefix contains illegal filename characters.\n");
   EXPECT_EQ(run({std::string(130, 'p')}).err,
             "Error: User file prefix is too long (127 characters at most).\n");
-  // A prefix that ends in ".wav" loses it, so 127 characters before ".wav" fit.
+  // A prefix that ends in ".wav" loses it, so 127 characters before ".wav"
+  // fit; the run goes on to describe the (unreadable) stream and to refuse /x.
   EXPECT_EQ(run({std::string(127, 'p') + ".wav", "/q", "/x"}).err,
+            "Error: File is corrupt, or is not a dolby digital file!\n"
             "Error. \"/x\" option can only be used with wav files. (not dtswav/ddwav).\n");
 }
 
