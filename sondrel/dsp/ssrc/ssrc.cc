@@ -574,6 +574,15 @@ int ssrc_configure(InputFile* file, filterparms* fp, ssrc* state, JobSettings* s
   return 0;
 }
 
+int32_t ssrc_frames_wanted(const filterparms* fp, const ssrc* state, int32_t source_rate,
+                           int32_t out_rate) {
+  if (fp->n2b2 > 0)  // up-conversion
+    return static_cast<int32_t>(std::floor(static_cast<double>(fp->n2b2) * source_rate /
+                                           (static_cast<double>(fp->osf) * out_rate))) +
+           2 + fp->n1x - fp->inbuflen;
+  return (fp->n1b2 - state->rps - 1) / fp->osf + 1;
+}
+
 void ssrc_process(int32_t channels, int32_t source_rate, JobSettings* settings,
                   int32_t frames_read, int32_t frames_appended, filterparms* fp, ssrc* state,
                   int32_t* all_delayed, int32_t* skip, int32_t* count) {

@@ -9,9 +9,12 @@
 //
 // Caller duties per ssrc_process call:
 // - up: append frames to inbuf at frame `inbuflen`, as many as
-//   floor(n2b2 x source rate / (osf x output rate)) + 1 + n1x - inbuflen;
-//   pass that number as frames appended and the real frames among them as
-//   frames read.
+//   ssrc_frames_wanted() says: floor(n2b2 x source rate / (osf x output
+//   rate)) + 2 + n1x - inbuflen. (One frame fewer leaves the last step of
+//   stage 1 reading a frame nobody supplied in some calls, unless - as in
+//   the decode job - further input is already buffered behind the appended
+//   frames.) Pass that number as frames appended and the real frames among
+//   them as frames read.
 // - down: put (n1b2 - rps - 1) / osf + 1 frames at the start of inbuf; pass
 //   the real frames among them as frames read.
 // - set `flushing` = 1 on the call that consumes the last input and keep
@@ -88,6 +91,11 @@ void ssrc_reset(filterparms* fp, ssrc* state, const InputFile* file);
 // buffers. Returns 0, or 1 after printing why the ratio cannot be handled
 // (or, silently, when memory ran out).
 int ssrc_configure(InputFile* file, filterparms* fp, ssrc* state, JobSettings* settings);
+
+// Input frames the next ssrc_process call needs: up, the frames to append at
+// `inbuflen`; down, the frames to put at the start of inbuf.
+int32_t ssrc_frames_wanted(const filterparms* fp, const ssrc* state, int32_t source_rate,
+                           int32_t out_rate);
 
 // Converts what the caller put into the input buffer; the frames produced
 // are in outbuf and, unless the output is 64-bit float, converted into

@@ -1,0 +1,321 @@
+// The resampler: filter designs for the listed rate pairs, the refusal of an
+// unsupported ratio, the delivered length for every supported pair, the
+// conversion quality on a sine and a stop-band tone, the decimation phase of
+// 32-bit sources, the job buffers, and the invariant check.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "dsp/ssrc/ssrc.h"
+#include "resample_driver.h"
+
+namespace {
+
+struct Job {
+  InputFile file{};
+  JobSettings settings{};
+  filterparms fp{};
+  ssrc st{};
+  int status = -1;
+
+  Job(int32_t src, int32_t dst, int32_t kind = KIND_PCM_WAV, int32_t bits = 16,
+      int32_t channels = 2) {
+    file.kind = kind;
+    file.channels = channels;
+    file.bits = bits;
+    file.sample_rate = src;
+    file.data_size = 1000u * channels * (bits / 8);
+    init_job_settings(&settings);
+    settings.out_rate = dst;
+    settings.out_bits = 16;
+    settings.out_float = 0;
+    settings.selected_count = channels;
+    settings.dsp_mode = dst > src ? 3 : (dst < src ? 2 : 1);
+    ssrc_reset(&fp, &st, &file);
+    status = ssrc_configure(&file, &fp, &st, &settings);
+  }
+  ~Job() {
+    ssrc_free(&fp, &st);
+    free_work_buffers(&settings.work_buffers);
+  }
+};
+
+TEST(SsrcDesign, UpFrom44100To48000) {
+  Job job(44100, 48000);
+  ASSERT_EQ(job.status, 0);
+  EXPECT_EQ(job.fp.frqgcd, 300);
+  EXPECT_EQ(job.fp.osf, 3);
+  EXPECT_EQ(job.fp.fs1, 7056000);
+  EXPECT_EQ(job.fp.n1, 1595);
+  EXPECT_EQ(job.fp.n1y, 160);
+  EXPECT_EQ(job.fp.n1x, 10);
+  EXPECT_EQ(job.fp.fs2, 144000);
+  EXPECT_EQ(job.fp.n2, 65535);
+  EXPECT_EQ(job.fp.n2b, 131072);
+  EXPECT_EQ(job.fp.inbuflen, 5);
+  EXPECT_EQ(job.st.delay, 10922);
+  EXPECT_EQ(job.st.skipping, 1);
+  EXPECT_EQ(job.st.inbuf_frames, 65536 + 10);
+  EXPECT_EQ(job.st.total_frames, 1000);
+  // The low-pass edge of stage 1 sits at 47025 Hz: the polyphase rows sum to
+  // the interpolation gain at DC, and the taps are symmetric.
+  double dc = 0;
+  for (int32_t r = 0; r < job.fp.n1y; ++r)
+    for (int32_t t = 0; t < job.fp.n1x; ++t) dc += job.fp.polyfilter[r][t];
+  EXPECT_NEAR(dc, 160.0, 1e-6);
+  EXPECT_DOUBLE_EQ(job.fp.polyfilter[0][0], job.fp.polyfilter[1594 % 160][1594 / 160]);
+  // Work buffers: the input buffer's frames and the output length.
+  EXPECT_EQ(job.settings.work_buffers.in_frames, 65546);
+  EXPECT_EQ(job.settings.work_buffers.out_frames, 65536 / 3 + 1);
+  EXPECT_EQ(job.settings.work_buffers.channels, 2);
+}
+
+TEST(SsrcDesign, UpFrom48000To96000) {
+  Job job(48000, 96000);
+  ASSERT_EQ(job.status, 0);
+  EXPECT_EQ(job.fp.osf, 1);
+  EXPECT_EQ(job.fp.fs1, 96000);
+  EXPECT_EQ(job.fp.n1, 47);
+  EXPECT_EQ(job.fp.n1y, 2);
+  EXPECT_EQ(job.fp.n1x, 24);
+  EXPECT_EQ(job.fp.n2, 65535);
+  EXPECT_EQ(job.st.delay, 32767);
+}
+
+TEST(SsrcDesign, DownFrom48000To44100) {
+  Job job(48000, 44100);
+  ASSERT_EQ(job.status, 0);
+  EXPECT_EQ(job.fp.osf, 3);
+  EXPECT_EQ(job.fp.fs1, 144000);
+  EXPECT_EQ(job.fp.n1, 65535);
+  EXPECT_EQ(job.fp.n1b, 131072);
+  EXPECT_EQ(job.fp.fs2, 7056000);
+  EXPECT_EQ(job.fp.n2, 1659);
+  EXPECT_EQ(job.fp.n2y, 49);
+  EXPECT_EQ(job.fp.n2x, 34);
+  EXPECT_EQ(job.st.delay, 10040);
+  EXPECT_EQ(job.fp.inbuflen, 0);
+  EXPECT_EQ((job.fp.n1b2 - job.st.rps - 1) / job.fp.osf + 1, 21846);
+  EXPECT_EQ(job.st.inbuf_frames, 65536 / 3 + 3 + 1);
+}
+
+TEST(SsrcDesign, DownFrom96000To48000TakesEverySecondSample) {
+  Job job(96000, 48000);
+  ASSERT_EQ(job.status, 0);
+  EXPECT_EQ(job.fp.osf, 1);
+  EXPECT_EQ(job.fp.n2, 1);
+  EXPECT_EQ(job.fp.n2x, 1);
+  EXPECT_EQ(job.fp.n2y, 1);
+  EXPECT_EQ(job.fp.order[0], 0);
+  EXPECT_EQ(job.fp.inc[0], 2);
+  EXPECT_EQ(job.fp.polyfilter[0][0], 1.0);
+  EXPECT_EQ(job.st.delay, 16384);
+  EXPECT_EQ((job.fp.n1b2 - job.st.rps - 1) / job.fp.osf + 1, 65536);
+}
+
+TEST(SsrcDesign, UnsupportedRatioIsRefused) {
+  testing::internal::CaptureStderr();
+  {
+    Job job(25000, 48000);
+    EXPECT_EQ(job.status, 1);
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Resampling from 25000Hz to 48000Hz is not supported.\n"
+            "Error: Unable to configure upsampling filters\n");
+  testing::internal::CaptureStderr();
+  {
+    Job job(48000, 25000);
+    EXPECT_EQ(job.status, 1);
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Resampling from 48000Hz to 25000Hz is not supported.\n"
+            "Error: Unable to configure downsampling filters\n");
+}
+
+TEST(SsrcDesign, JobBuffersForEveryMode) {
+  {
+    Job job(48000, 48000, KIND_PCM_WAV, 16, 3);  // format conversion only
+    ASSERT_EQ(job.status, 0);
+    EXPECT_EQ(job.settings.work_buffers.in_frames, 512);
+    EXPECT_EQ(job.settings.work_buffers.out_frames, 512);
+    EXPECT_EQ(job.settings.work_buffers.channels, 3);
+    EXPECT_EQ(job.fp.fftfilter, nullptr);
+  }
+  {
+    Job job(48000, 48000, KIND_AC3, 32, 6);
+    ASSERT_EQ(job.status, 0);
+    EXPECT_EQ(job.settings.work_buffers.in_frames, 256);
+    EXPECT_EQ(job.settings.work_buffers.channels, 6);
+  }
+  {
+    // A decode job gets 256 spare input frames and its block size.
+    Job job(48000, 96000, KIND_AC3, 16, 2);
+    ASSERT_EQ(job.status, 0);
+    EXPECT_EQ(job.st.block_frames, 24 - 12 + 32768 + 1);
+    EXPECT_EQ(job.settings.work_buffers.in_frames, 65536 + 24 + 256);
+    EXPECT_EQ(job.st.inbuf_capacity, 65536 + 24 + 256);
+  }
+  {
+    Job job(48000, 44100, KIND_DTS, 16, 2);
+    ASSERT_EQ(job.status, 0);
+    EXPECT_EQ(job.st.block_frames, 21846);
+  }
+}
+
+// The sine fit: least squares over a sin + b cos (+ c) on [from, to), and the
+// residual energy relative to the fitted sine's, in dB.
+struct Fit {
+  double amplitude;
+  double phase;
+  double residual_db;
+};
+
+Fit fit_sine(const std::vector<double>& y, double freq, double rate, size_t from, size_t to) {
+  double ss = 0, sc = 0, cc = 0, ys = 0, yc = 0;
+  for (size_t i = from; i < to; ++i) {
+    const double w = 2 * M_PI * freq * static_cast<double>(i) / rate;
+    const double s = std::sin(w), c = std::cos(w);
+    ss += s * s, sc += s * c, cc += c * c, ys += y[i] * s, yc += y[i] * c;
+  }
+  const double det = ss * cc - sc * sc;
+  const double a = (ys * cc - yc * sc) / det;
+  const double b = (yc * ss - ys * sc) / det;
+  double res = 0, sig = 0;
+  for (size_t i = from; i < to; ++i) {
+    const double w = 2 * M_PI * freq * static_cast<double>(i) / rate;
+    const double model = a * std::sin(w) + b * std::cos(w);
+    res += (y[i] - model) * (y[i] - model);
+    sig += model * model;
+  }
+  return {std::sqrt(a * a + b * b), std::atan2(b, a), 10 * std::log10(res / sig)};
+}
+
+std::vector<double> sine(double freq, double rate, int64_t frames, double amplitude) {
+  std::vector<double> x(static_cast<size_t>(frames));
+  for (int64_t i = 0; i < frames; ++i) x[i] = amplitude * std::sin(2 * M_PI * freq * i / rate);
+  return x;
+}
+
+const int32_t SOURCES[] = {22050, 32000, 44100, 48000, 96000};
+const int32_t OUTPUTS[] = {44100, 48000, 96000};
+
+TEST(SsrcLength, DeliveredFramesFollowTheRatesForEveryPair) {
+  for (int32_t src : SOURCES) {
+    for (int32_t dst : OUTPUTS) {
+      if (src == dst) continue;
+      // From a few frames (well inside the delay) to several blocks.
+      for (int64_t n : {int64_t{1}, int64_t{997}, int64_t{12345}, int64_t{70001}}) {
+        const std::vector<double> x = sine(440.0, src, n, 0.5);
+        const ResampleRun run = resample(src, dst, 1, x);
+        ASSERT_EQ(run.status, 0);
+        const int64_t expected = n * dst / src + (dst < src ? 1 : 0);
+        EXPECT_EQ(run.delivered, expected) << src << " -> " << dst << ", " << n << " frames";
+      }
+    }
+  }
+}
+
+TEST(SsrcLength, StereoKeepsChannelsApartAndAligned) {
+  const int64_t n = 30000;
+  std::vector<double> x(static_cast<size_t>(2 * n));
+  for (int64_t i = 0; i < n; ++i) {
+    x[2 * i] = 0.5 * std::sin(2 * M_PI * 1000.0 * i / 44100);
+    x[2 * i + 1] = 0.0;
+  }
+  const ResampleRun run = resample(44100, 48000, 2, x);
+  ASSERT_EQ(run.delivered, n * 48000 / 44100);
+  std::vector<double> left, right;
+  for (int64_t i = 0; i < run.delivered; ++i) {
+    left.push_back(run.frames[2 * i]);
+    right.push_back(run.frames[2 * i + 1]);
+  }
+  double right_peak = 0;
+  for (double v : right) right_peak = std::max(right_peak, std::fabs(v));
+  EXPECT_EQ(right_peak, 0.0);
+  const Fit f = fit_sine(left, 1000.0, 48000, 8000, left.size() - 8000);
+  EXPECT_NEAR(f.amplitude, 0.5, 1e-6);
+}
+
+TEST(SsrcQuality, SineThroughEveryPairLeavesATinyResidual) {
+  const double amplitude = std::pow(10.0, -1.0 / 20.0);  // -1 dBFS
+  for (int32_t src : SOURCES) {
+    for (int32_t dst : OUTPUTS) {
+      if (src == dst) continue;
+      const std::vector<double> x = sine(1000.0, src, static_cast<int64_t>(src) * 5 / 2, amplitude);
+      const ResampleRun run = resample(src, dst, 1, x);
+      ASSERT_EQ(run.status, 0);
+      // Leave out the start and end transients (half a second each).
+      const size_t edge = static_cast<size_t>(dst / 2);
+      const Fit f = fit_sine(run.frames, 1000.0, dst, edge, run.frames.size() - edge);
+      EXPECT_LT(f.residual_db, -140.0) << src << " -> " << dst;
+      EXPECT_NEAR(f.amplitude, amplitude, 1e-6) << src << " -> " << dst;
+      std::printf("residual %5d -> %5d: %.1f dB\n", src, dst, f.residual_db);
+    }
+  }
+}
+
+TEST(SsrcQuality, LongRunsHaveNoGlitchAtBlockBoundaries) {
+  // Forty-odd blocks: every sample stays on the fitted sine, so a block edge
+  // that read an input frame nobody supplied would stand out.
+  for (const auto& pair : {std::pair<int32_t, int32_t>{44100, 48000}, {22050, 96000}}) {
+    const int32_t src = pair.first, dst = pair.second;
+    const std::vector<double> x = sine(1000.0, src, static_cast<int64_t>(src) * 20, 0.5);
+    const ResampleRun run = resample(src, dst, 1, x);
+    ASSERT_EQ(run.status, 0);
+    const size_t edge = static_cast<size_t>(dst / 2);
+    const Fit f = fit_sine(run.frames, 1000.0, dst, edge, run.frames.size() - edge);
+    const double a = f.amplitude * std::cos(f.phase), b = f.amplitude * std::sin(f.phase);
+    double worst = 0;
+    for (size_t i = edge; i < run.frames.size() - edge; ++i) {
+      const double w = 2 * M_PI * 1000.0 * static_cast<double>(i) / dst;
+      worst = std::max(worst, std::fabs(run.frames[i] - a * std::sin(w) - b * std::cos(w)));
+    }
+    EXPECT_LT(worst, 1e-7) << src << " -> " << dst;
+  }
+}
+
+TEST(SsrcQuality, ToneAboveTheNewNyquistIsRemoved) {
+  const double amplitude = std::pow(10.0, -1.0 / 20.0);
+  const std::vector<double> x = sine(23000.0, 48000, 48000 * 5 / 2, amplitude);
+  const ResampleRun run = resample(48000, 44100, 1, x);
+  ASSERT_EQ(run.status, 0);
+  const size_t edge = 44100 / 2;
+  double out = 0;
+  for (size_t i = edge; i < run.frames.size() - edge; ++i) out += run.frames[i] * run.frames[i];
+  out /= static_cast<double>(run.frames.size() - 2 * edge);
+  const double in = amplitude * amplitude / 2;
+  const double db = 10 * std::log10(out / in);
+  std::printf("23 kHz tone 48000 -> 44100: %.1f dB\n", db);
+  EXPECT_LT(db, -150.0);
+}
+
+TEST(SsrcQuality, ThirtyTwoBitSourceStartsOneIntermediateSampleLater) {
+  Job job(44100, 48000, KIND_PCM_WAV, 32, 1);
+  ASSERT_EQ(job.status, 0);
+  EXPECT_EQ(job.st.osc, 1);
+  const std::vector<double> x = sine(1000.0, 44100, 44100, 0.5);
+  const ResampleRun r16 = resample(44100, 48000, 1, x, 16);
+  const ResampleRun r32 = resample(44100, 48000, 1, x, 32);
+  ASSERT_EQ(r16.delivered, r32.delivered);
+  const Fit f16 = fit_sine(r16.frames, 1000.0, 48000, 12000, r16.frames.size() - 12000);
+  const Fit f32 = fit_sine(r32.frames, 1000.0, 48000, 12000, r32.frames.size() - 12000);
+  // One sample of 144 kHz later in the stream: the phase leads by 2 pi f / fs2.
+  EXPECT_NEAR(f32.phase - f16.phase, 2 * M_PI * 1000.0 / 144000.0, 1e-6);
+}
+
+// No frames appended: the stage-1 read position runs past what the buffer holds.
+void process_without_input() {
+  Job job(44100, 48000, KIND_PCM_WAV, 16, 1);
+  int32_t all_delayed = 0, skip = 0, count = 0;
+  ssrc_process(1, 44100, &job.settings, 0, 0, &job.fp, &job.st, &all_delayed, &skip, &count);
+}
+
+TEST(SsrcDeathTest, BrokenInvariantStopsWithItsText) {
+  EXPECT_DEATH(process_without_input(),
+               "Assertion failed: filterparms->inbuflen >= ds, file ssrc, line [0-9]+");
+}
+
+}  // namespace
