@@ -27,6 +27,9 @@ namespace {
 const char* const SEPARATOR =
     "-------------------------------------------------------------------------------\n";
 
+// The input's stream buffer: the jobs read blocks of a few KiB.
+constexpr size_t INPUT_BUFFER = 1 << 18;
+
 // What happened to one file of the second pass.
 enum Step { NEXT_FILE, END_RUN };
 
@@ -300,6 +303,7 @@ Step process_file(JobSettings* s, InputFile* files, int32_t i, RunValues* run, b
     std::fprintf(stderr, "Error: Unable to open file: %s\n", f->path);
     return END_RUN;
   }
+  std::setvbuf(job.stream, nullptr, _IOFBF, INPUT_BUFFER);
   Step step = NEXT_FILE;
   if (run->info_mode) {
     if (run->info_mode == 2 && f->kind != KIND_PCM_WAV &&

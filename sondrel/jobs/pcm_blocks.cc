@@ -37,12 +37,27 @@ void pick_channel(uint8_t* dst, const uint8_t* src, int32_t frames, int32_t chan
                   int32_t channel, int32_t width) {
   const size_t stride = static_cast<size_t>(channels) * width;
   src += static_cast<size_t>(channel) * width;
-  if (width == 2) {
-    for (int32_t f = 0; f < frames; ++f, dst += 2, src += stride) std::memcpy(dst, src, 2);
-  } else if (width == 4) {
-    for (int32_t f = 0; f < frames; ++f, dst += 4, src += stride) std::memcpy(dst, src, 4);
-  } else {
-    for (int32_t f = 0; f < frames; ++f, dst += width, src += stride) std::memcpy(dst, src, width);
+  // Fixed-width copies, so that each compiles to plain moves.
+  switch (width) {
+    case 1: for (int32_t f = 0; f < frames; ++f, dst += 1, src += stride) *dst = *src; break;
+    case 2: for (int32_t f = 0; f < frames; ++f, dst += 2, src += stride) std::memcpy(dst, src, 2); break;
+    case 3: for (int32_t f = 0; f < frames; ++f, dst += 3, src += stride) std::memcpy(dst, src, 3); break;
+    case 4: for (int32_t f = 0; f < frames; ++f, dst += 4, src += stride) std::memcpy(dst, src, 4); break;
+    default: for (int32_t f = 0; f < frames; ++f, dst += 8, src += stride) std::memcpy(dst, src, 8); break;
+  }
+}
+
+// The reverse: `src` becomes channel `channel` of the interleaved `dst`.
+void place_channel(uint8_t* dst, const uint8_t* src, int32_t frames, int32_t channels,
+                   int32_t channel, int32_t width) {
+  const size_t stride = static_cast<size_t>(channels) * width;
+  dst += static_cast<size_t>(channel) * width;
+  switch (width) {
+    case 1: for (int32_t f = 0; f < frames; ++f, src += 1, dst += stride) *dst = *src; break;
+    case 2: for (int32_t f = 0; f < frames; ++f, src += 2, dst += stride) std::memcpy(dst, src, 2); break;
+    case 3: for (int32_t f = 0; f < frames; ++f, src += 3, dst += stride) std::memcpy(dst, src, 3); break;
+    case 4: for (int32_t f = 0; f < frames; ++f, src += 4, dst += stride) std::memcpy(dst, src, 4); break;
+    default: for (int32_t f = 0; f < frames; ++f, src += 8, dst += stride) std::memcpy(dst, src, 8); break;
   }
 }
 
@@ -93,10 +108,8 @@ int interleave_block(PcmJob* job) {
   }
   if (largest == 0) return 1;
   const int32_t frames = static_cast<int32_t>(largest / width);
-  for (int32_t f = 0; f < frames; ++f)
-    for (int32_t g = 0; g < groups; ++g)
-      std::memcpy(b.input_block + (static_cast<size_t>(f) * groups + g) * width,
-                  b.channel_bytes[g] + static_cast<size_t>(f) * width, width);
+  for (int32_t g = 0; g < groups; ++g)
+    place_channel(b.input_block, b.channel_bytes[g], frames, groups, g, width);
   job->bytes_read += static_cast<int64_t>(largest);
   return convert_and_write(job, frames, groups) ? 0 : 1;
 }

@@ -13,6 +13,10 @@
 
 namespace {
 
+// Stream buffers of the job's files: large enough that the 512-frame blocks
+// cost few system calls.
+constexpr size_t STREAM_BUFFER = 1 << 18;
+
 uint32_t default_mask(int32_t channels) {
   return channels >= 1 && channels <= 18 ? (1u << channels) - 1u : 0u;
 }
@@ -68,12 +72,11 @@ int32_t fill_header(const PcmJob& job) {
   return extensible ? EXTENSIBLE_HEADER_BYTES : PLAIN_HEADER_BYTES;
 }
 
-void close_outputs(JobSettings* s, FILE** outputs) {
-  for (int32_t k = 0; k < s->output_count; ++k)
-    if (outputs[k]) {
-      std::fclose(outputs[k]);
-      outputs[k] = nullptr;
-    }
+// Gives an opened stream one of the job's stream buffers.
+void give_buffer(PcmJob* job, FILE* stream) {
+  if (!stream || !job->stream_memory || job->buffers_given >= job->buffer_count) return;
+  char* buffer = job->stream_memory + static_cast<size_t>(job->buffers_given++) * STREAM_BUFFER;
+  std::setvbuf(stream, buffer, _IOFBF, STREAM_BUFFER);
 }
 
 // Creates every output and writes its header. Returns false after printing
@@ -84,16 +87,17 @@ bool open_outputs(PcmJob* job, int32_t header_bytes) {
                                                                   : wav_plain_header;
   for (int32_t k = 0; k < s->output_count; ++k) {
     job->outputs[k] = std::fopen(s->out_names[k], "wb");
+    give_buffer(job, job->outputs[k]);
     if (!job->outputs[k]) {
       std::printf("Error: Unable to open output file: %s", s->out_names[k]);
       std::fflush(stdout);
-      close_outputs(s, job->outputs);
+      wav_outputs_close(s, job->outputs);
       return false;
     }
     if (std::fwrite(image, 1, static_cast<size_t>(header_bytes), job->outputs[k]) !=
         static_cast<size_t>(header_bytes)) {
       std::fprintf(stderr, "Error: Unable to write to file: %s\n", s->out_names[k]);
-      close_outputs(s, job->outputs);
+      wav_outputs_close(s, job->outputs);
       return false;
     }
   }
@@ -114,6 +118,7 @@ bool position_inputs(PcmJob* job) {
   for (int32_t g = 0; g < s->group_size; ++g) {
     const InputFile& member = job->files[s->file_index + g];
     s->group_files[g] = std::fopen(member.path, "rb");
+    give_buffer(job, s->group_files[g]);
     if (!s->group_files[g] || fseeko(s->group_files[g], member.data_offset, SEEK_SET) != 0) {
       std::printf("Error: Unable to open input file: %s", member.path);
       std::fflush(stdout);
@@ -169,13 +174,46 @@ int run_blocks(PcmJob* job) {
       if (answer == 2) {
         // The outputs could not all be reopened for their sizes: the job
         // cannot go on writing, so it ends as an abort.
-        close_outputs(s, job->outputs);
+        wav_outputs_close(s, job->outputs);
         return 1;
       }
     }
     if (pcm_job_block(job)) return 0;
     if (!s->no_progress) progress_tick(job->bytes_read, job->progress_total, s);
   }
+}
+
+// Sets the job up and runs it. Returns 1 when the user aborted, else 0.
+int run_job(PcmJob* job) {
+  JobSettings* s = job->settings;
+  const int32_t header_bytes = fill_header(*job);
+  s->extensible_header = header_bytes == EXTENSIBLE_HEADER_BYTES;  // where the size fix writes
+  if (!open_outputs(job, header_bytes) || !position_inputs(job)) return 0;
+  const bool dither = s->dither_type != 0 && !(s->out_float && s->out_bits == 64);
+  if (dither) {
+    int32_t low, high;
+    clip_range(s->out_bits, &low, &high);
+    if (shaper_open(s->out_rate, output_channels(*job), low, high, s->dither_type, s->pdf_type,
+                    s->noise_amplitude)) {
+      std::fputs("Error: Not enough memory for dither.\n", stderr);
+      return 0;
+    }
+  }
+  start_progress(job);
+  const int aborted = run_blocks(job);
+  if (dither) shaper_close(output_channels(*job));
+  if (aborted) return 1;
+
+  const bool written = !job->write_failed && wav_outputs_flush(s, job->outputs) == 0;
+  wav_fix_sizes(s, job->outputs);
+  if (written) {
+    char duration[64];
+    std::fprintf(stderr, "%s: Completed. [%s                   \n", s->status_label,
+                 elapsed_text(duration, sizeof duration, s));
+  } else {
+    std::fprintf(stderr, "%s: Failed while writing.\n", s->status_label);
+  }
+  return 0;
 }
 
 }  // namespace
@@ -196,38 +234,20 @@ int pcm_job(FILE* stream, InputFile* files, filterparms* fp, ssrc* state, JobSet
   job.out_bytes = s->out_bits / 8;
   job.channels = job.kind == PCM_INTERLEAVE ? s->group_size : job.file->channels;
   job.progress_total = static_cast<int64_t>(job.file->data_size);
+  job.buffer_count = s->output_count + (job.kind == PCM_INTERLEAVE ? s->group_size : 0);
+  job.stream_memory = static_cast<char*>(
+      std::malloc(static_cast<size_t>(job.buffer_count > 0 ? job.buffer_count : 1) * STREAM_BUFFER));
 
-  const int32_t header_bytes = fill_header(job);
-  s->extensible_header = header_bytes == EXTENSIBLE_HEADER_BYTES;  // where the size fix writes
-  if (!open_outputs(&job, header_bytes)) return 0;
-  if (!position_inputs(&job)) {
-    close_outputs(s, outputs);
-    return 0;
-  }
-  const bool dither = s->dither_type != 0 && !(s->out_float && s->out_bits == 64);
-  if (dither) {
-    int32_t low, high;
-    clip_range(s->out_bits, &low, &high);
-    if (shaper_open(s->out_rate, output_channels(job), low, high, s->dither_type, s->pdf_type,
-                    s->noise_amplitude)) {
-      std::fputs("Error: Not enough memory for dither.\n", stderr);
-      close_outputs(s, outputs);
-      return 0;
-    }
-  }
-  start_progress(&job);
-  const int aborted = run_blocks(&job);
-  if (dither) shaper_close(output_channels(job));
-  if (aborted) return 1;
+  const int result = run_job(&job);
 
-  const bool written = !job.write_failed && wav_outputs_flush(s, outputs) == 0;
-  wav_fix_sizes(s, outputs);
-  if (written) {
-    char duration[64];
-    std::fprintf(stderr, "%s: Completed. [%s                   \n", s->status_label,
-                 elapsed_text(duration, sizeof duration, s));
-  } else {
-    std::fprintf(stderr, "%s: Failed while writing.\n", s->status_label);
-  }
-  return 0;
+  // Every stream that uses the job's buffers is closed before they go.
+  wav_outputs_close(s, outputs);
+  if (s->group_files)
+    for (int32_t g = 0; g < s->group_size; ++g)
+      if (s->group_files[g]) {
+        std::fclose(s->group_files[g]);
+        s->group_files[g] = nullptr;
+      }
+  std::free(job.stream_memory);
+  return result;
 }

@@ -28,6 +28,9 @@ struct PcmJob {
   int64_t bytes_read;                  // progress counter
   int64_t progress_total;
   int32_t write_failed;                // 1 once an output could not be written
+  char* stream_memory;                 // stream buffers of the job's files
+  int32_t buffer_count;
+  int32_t buffers_given;
 };
 
 // Runs the job for files[settings->file_index]. Returns 1 when the user
