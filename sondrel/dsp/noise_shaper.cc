@@ -226,3 +226,7 @@ void shaper_close(int32_t channels) {
 }
 
 int shaper_is_open() { return shaper.open; }
+
+double shaper_noise_entry(uint32_t index) {
+  return shaper.open ? shaper.noise_table[index % NOISE_TABLE_SIZE] : 0.0;
+}

@@ -12,3 +12,6 @@ int32_t shaper_quantize(double sample, int32_t channel);
 void shaper_close(int32_t channels);
 // 1 while the shaper is open.
 int shaper_is_open();
+// Entry `index` (modulo the table size) of the open shaper's noise table, 0
+// when closed (tests).
+double shaper_noise_entry(uint32_t index);
