@@ -36,6 +36,7 @@ enum Step { NEXT_FILE, END_RUN };
 // The per-file state of the second pass.
 struct FileJob {
   FILE* stream = nullptr;      // the input, open unless closed for interleaving
+  char* stream_buffer = nullptr;  // its stdio buffer
   FILE** outputs = nullptr;    // the job's output handles
   filterparms* fp = nullptr;   // resampler records, for dsp_mode 2 and 3
   ssrc* rs = nullptr;
@@ -112,6 +113,8 @@ Step settle_interleave_group(JobSettings* s, InputFile* files, int32_t i, FileJo
   if (s->group_size > 1) {
     std::fclose(job->stream);
     job->stream = nullptr;
+    std::free(job->stream_buffer);
+    job->stream_buffer = nullptr;
     if (run.list_skip) {
       std::fputs("Error: Could not open 1 or more files. Interleaving wavs aborted.\n", stderr);
       return END_RUN;
@@ -303,7 +306,8 @@ Step process_file(JobSettings* s, InputFile* files, int32_t i, RunValues* run, b
     std::fprintf(stderr, "Error: Unable to open file: %s\n", f->path);
     return END_RUN;
   }
-  std::setvbuf(job.stream, nullptr, _IOFBF, INPUT_BUFFER);
+  job.stream_buffer = static_cast<char*>(std::malloc(INPUT_BUFFER));
+  if (job.stream_buffer) std::setvbuf(job.stream, job.stream_buffer, _IOFBF, INPUT_BUFFER);
   Step step = NEXT_FILE;
   if (run->info_mode) {
     if (run->info_mode == 2 && f->kind != KIND_PCM_WAV &&
@@ -334,6 +338,7 @@ Step process_file(JobSettings* s, InputFile* files, int32_t i, RunValues* run, b
     }
   }
   if (job.stream) std::fclose(job.stream);
+  std::free(job.stream_buffer);
   free_channel_names(f);
   return step;
 }
