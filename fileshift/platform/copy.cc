@@ -67,10 +67,11 @@ static int copy_data(int in, int out, off_t size) {
         done += n;
         continue;
       }
-      if (n == 0 && done >= size) return 0;
+      if (n == 0 && done > 0 && done >= size) return 0;
       if (n < 0 && errno == EINTR) continue;
       if (n < 0 && !kernel_copy_unsupported(errno)) return 1;
-      break;  // the rest, if any, by reading and writing
+      break;  // the rest, if any, by reading and writing (files that report
+              // no size, like those of /proc, end up here too)
     }
   }
   return buffered_copy(in, out);
