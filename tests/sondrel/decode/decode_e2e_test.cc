@@ -1,0 +1,311 @@
+// Decoding fixtures with the built program: every layout routed to the
+// right speakers (mono and multichannel outputs, selections, raw streams and
+// streams in WAVs), output formats, resampling, the cross-check against
+// ffmpeg's decoders, stream changes, bad input and batches.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <algorithm>
+
+#include "run_program.h"
+#include "tones.h"
+
+namespace {
+
+const std::string kProgram = TOOLS_BIN_DIR "/sondrel";
+
+struct DecodeRun {
+  ProgramResult result;
+  std::vector<std::string> outputs;  // new .wav files, sorted
+};
+
+// Runs sondrel in `dir` on fixture copies named in `list` ('*'-joined).
+DecodeRun run_in(const TempDir& dir, const std::vector<std::string>& fixtures,
+           std::vector<std::string> args) {
+  std::string list;
+  for (const std::string& name : fixtures) {
+    write_file(dir.file(name), decode_fixture_bytes(name));
+    list += (list.empty() ? "" : "*") + name;
+  }
+  args.insert(args.begin(), list);
+  ProgramOptions options;
+  options.cwd = dir.path();
+  DecodeRun run;
+  run.result = run_program(kProgram, args, options);
+  for (const std::string& name : list_dir(dir.path()))
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".wav") == 0 &&
+        std::find(fixtures.begin(), fixtures.end(), name) == fixtures.end())
+      run.outputs.push_back(name);
+  return run;
+}
+
+std::string label_of(const std::string& output) {
+  const size_t dash = output.rfind('-');
+  return output.substr(dash + 1, output.size() - dash - 5);
+}
+
+int frames_decoded(const std::string& err) {
+  const size_t at = err.find("Completed. [");
+  return at == std::string::npos ? -1 : std::atoi(err.c_str() + at + 12);
+}
+
+// Every mono output carries the tone of its speaker label.
+void expect_mono_routing(const TempDir& dir, const DecodeRun& run, size_t channels, int rate,
+                         size_t bytes_per_channel) {
+  ASSERT_EQ(run.outputs.size(), channels) << run.result.err;
+  for (const std::string& name : run.outputs) {
+    SCOPED_TRACE(name);
+    const WavFile wav = load_wav(dir.file(name));
+    ASSERT_TRUE(wav.valid);
+    EXPECT_EQ(wav.channels, 1);
+    EXPECT_EQ(wav.rate, rate);
+    EXPECT_EQ(wav.data.size(), bytes_per_channel);
+    EXPECT_EQ(wav.data_size, wav.data.size());
+    double share = 0;
+    EXPECT_EQ(dominant_tone(wav_channel(wav, 0), rate, &share), tone_of_label(label_of(name)));
+    EXPECT_GT(share, 0.99);
+  }
+}
+
+// The multichannel output's mask names its speakers in ascending position
+// order, and each channel carries the tone of its position.
+void expect_multichannel_routing(const TempDir& dir, const DecodeRun& run, uint32_t mask) {
+  ASSERT_EQ(run.outputs.size(), 1u) << run.result.err;
+  const WavFile wav = load_wav(dir.file(run.outputs[0]));
+  ASSERT_TRUE(wav.valid);
+  EXPECT_EQ(wav.format_tag, 0xFFFE);
+  EXPECT_EQ(wav.channel_mask, mask);
+  static const char* position_label[] = {"FL", "FR", "FC", "LFE", "BL", "BR", "", "", "BC"};
+  int channel = 0;
+  for (int p = 0; p < 9; ++p) {
+    if (!(mask & (1u << p))) continue;
+    SCOPED_TRACE(position_label[p]);
+    double share = 0;
+    EXPECT_EQ(dominant_tone(wav_channel(wav, channel), wav.rate, &share),
+              tone_of_label(position_label[p]));
+    EXPECT_GT(share, 0.99);
+    ++channel;
+  }
+  EXPECT_EQ(channel, wav.channels);
+}
+
+struct Layout {
+  const char* code;
+  size_t channels;
+  uint32_t mask;  // of the multichannel output
+};
+const Layout kAc3Layouts[] = {
+    {"1_0", 1, 0x4},    {"1_0L", 2, 0xC},   {"2_0", 2, 0x3},    {"2_0L", 3, 0xB},
+    {"3_0", 3, 0x7},    {"3_0L", 4, 0xF},   {"2_1", 3, 0x103},  {"2_1L", 4, 0x10B},
+    {"3_1", 4, 0x107},  {"3_1L", 5, 0x10F}, {"2_2", 4, 0x33},   {"3_2", 5, 0x37},
+    {"3_2L", 6, 0x3F}};
+
+TEST(DecodeRouting, EveryAc3LayoutAndRate) {
+  for (const char* rate : {"48", "44", "32"}) {
+    for (const Layout& layout : kAc3Layouts) {
+      const std::string name = std::string("ac3_") + layout.code + "_" + rate + ".ac3";
+      SCOPED_TRACE(name);
+      const int hz = rate[0] == '4' ? (rate[1] == '8' ? 48000 : 44100) : 32000;
+      TempDir mono;
+      const DecodeRun run = run_in(mono, {name}, {});
+      EXPECT_EQ(run.result.exit_status, 0);
+      const int frames = frames_decoded(run.result.err);
+      ASSERT_GT(frames, 0) << run.result.err;
+      expect_mono_routing(mono, run, layout.channels, hz, static_cast<size_t>(frames) * 1536 * 4);
+      TempDir multi;
+      expect_multichannel_routing(multi, run_in(multi, {name}, {"/mch"}), layout.mask);
+    }
+  }
+}
+
+TEST(DecodeRouting, EveryDtsLayoutPackingAndCarrier) {
+  const Layout layouts[] = {{"dts_1_0.dts", 1, 0x4},   {"dts_2_0.dts", 2, 0x3},
+                            {"dts_2_2.dts", 4, 0x33},  {"dts_3_2.dts", 5, 0x37},
+                            {"dts_3_2L.dts", 6, 0x3F}, {"dts_pack_16le.dts", 2, 0x3},
+                            {"dts_pack_14be.dts", 2, 0x3}, {"dts_pack_14le.cpt", 2, 0x3},
+                            {"dtswav14_3_2L.wav", 6, 0x3F}, {"dtswav16_3_2L.wav", 6, 0x3F},
+                            {"ddwav_3_2L.wav", 6, 0x3F}};
+  for (const Layout& layout : layouts) {
+    SCOPED_TRACE(layout.code);
+    const bool ac3 = layout.code[0] == 'd' && layout.code[1] == 'd';
+    TempDir mono;
+    const DecodeRun run = run_in(mono, {layout.code}, {});
+    EXPECT_EQ(frames_decoded(run.result.err), ac3 ? 16 : 47) << run.result.err;
+    expect_mono_routing(mono, run, layout.channels, 48000, (ac3 ? 16 * 1536 : 47 * 512) * 4);
+    TempDir multi;
+    expect_multichannel_routing(multi, run_in(multi, {layout.code}, {"/mch"}), layout.mask);
+  }
+}
+
+TEST(DecodeRouting, Selections) {
+  TempDir plus;
+  DecodeRun run = run_in(plus, {"ac3_3_2L_48.ac3"}, {"/+FL,C"});
+  ASSERT_EQ(run.outputs.size(), 2u);
+  EXPECT_EQ(run.outputs[0], "ac3_3_2L_48-C.wav");
+  EXPECT_EQ(run.outputs[1], "ac3_3_2L_48-FL.wav");
+  expect_mono_routing(plus, run, 2, 48000, 16 * 1536 * 4);
+  // "FL" is named first in the job header.
+  EXPECT_NE(run.result.err.find("Output file(s): ac3_3_2L_48-FL.wav\n"), std::string::npos);
+  TempDir plus_mch;
+  expect_multichannel_routing(plus_mch, run_in(plus_mch, {"ac3_3_2L_48.ac3"}, {"/+FL,C", "/mch"}),
+                              0x5);
+  TempDir minus;
+  run = run_in(minus, {"dts_3_2L.dts"}, {"/-LFE,SL"});
+  expect_mono_routing(minus, run, 4, 48000, 47 * 512 * 4);
+  TempDir minus_mch;
+  expect_multichannel_routing(minus_mch, run_in(minus_mch, {"ddwav_3_2L.wav"}, {"/-C", "/mch"}),
+                              0x3B);
+}
+
+// The default float output, for comparisons.
+std::vector<double> float_channel(const std::string& fixture, const std::string& label) {
+  TempDir dir;
+  run_in(dir, {fixture}, {});
+  const std::string stem = fixture.substr(0, fixture.size() - 4);
+  return wav_channel(load_wav(dir.file(stem + "-" + label + ".wav")), 0);
+}
+
+TEST(DecodeFormats, ConvertedOutputsMatchTheFloatDecode) {
+  const std::vector<double> reference = float_channel("ac3_3_2L_48.ac3", "FL");
+  ASSERT_EQ(reference.size(), 16u * 1536u);
+  for (int bits : {8, 16, 24, 32}) {
+    SCOPED_TRACE(bits);
+    TempDir dir;
+    const DecodeRun run = run_in(dir, {"ac3_3_2L_48.ac3"}, {"/" + std::to_string(bits), "/+FL"});
+    EXPECT_NE(run.result.err.find("frames decoded (incl dsp)"), std::string::npos);
+    ASSERT_EQ(run.outputs.size(), 1u) << run.result.err;
+    const WavFile wav = load_wav(dir.file(run.outputs[0]));
+    EXPECT_EQ(wav.bits, bits);
+    EXPECT_EQ(wav.format_tag, 1);
+    const Bytes& d = wav.data;
+    ASSERT_EQ(d.size(), reference.size() * bits / 8);
+    const double scale = bits == 8 ? 127.0 : std::ldexp(1.0, bits - 1) - 1.0;
+    int mismatches = 0;
+    for (size_t i = 0; i < reference.size(); ++i) {
+      int64_t q = 0;
+      for (int b = bits / 8 - 1; b >= 0; --b) q = (q << 8) | d[i * bits / 8 + b];
+      if (bits == 8) q -= 128;
+      else q = (q ^ (int64_t{1} << (bits - 1))) - (int64_t{1} << (bits - 1));
+      const double x = reference[i] * scale;
+      const int64_t expected = static_cast<int64_t>(x < 0 ? x - 0.5 : x + 0.5);
+      mismatches += q != expected;
+    }
+    EXPECT_EQ(mismatches, 0);
+  }
+  TempDir dir;
+  const DecodeRun run = run_in(dir, {"ac3_3_2L_48.ac3"}, {"/64f", "/+FL,FR", "/mch"});
+  const WavFile wav = load_wav(dir.file(run.outputs.at(0)));
+  EXPECT_EQ(wav.bits, 64);
+  EXPECT_EQ(wav.sub_format, 3);
+  EXPECT_EQ(wav_channel(wav, 0), reference);
+  // /r and /a change nothing on streams without compression words or downmix.
+  for (const char* option : {"/r", "/a"}) {
+    TempDir other;
+    run_in(other, {"ac3_3_2L_48.ac3"}, {option, "/+FL"});
+    EXPECT_EQ(wav_channel(load_wav(other.file("ac3_3_2L_48-FL.wav")), 0), reference) << option;
+  }
+}
+
+TEST(DecodeFormats, Resampling) {
+  struct Case {
+    const char* rate;
+    int hz;
+    size_t frames;  // delivered for 24576 source frames
+  } cases[] = {{"/44100", 44100, 24576 * 44100 / 48000 + 1}, {"/96000", 96000, 24576 * 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rate);
+    TempDir dir;
+    const DecodeRun run = run_in(dir, {"ac3_2_0L_48.ac3"}, {c.rate});
+    EXPECT_NE(run.result.err.find("(incl dsp)"), std::string::npos) << run.result.err;
+    expect_mono_routing(dir, run, 3, c.hz, c.frames * 4);
+    TempDir multi;
+    const DecodeRun mch = run_in(multi, {"ac3_2_0L_48.ac3"}, {c.rate, "/16", "/mch"});
+    const WavFile wav = load_wav(multi.file(mch.outputs.at(0)));
+    EXPECT_EQ(wav.data.size(), c.frames * 3 * 2);
+    expect_multichannel_routing(multi, mch, 0xB);
+  }
+}
+
+// ffmpeg's decodes of the same streams (16-bit, FL FR FC LFE SL SR).
+void cross_check(const std::string& fixture, const std::string& reference, double limit_db) {
+  const WavFile ref = load_wav(decode_fixture(reference));
+  ASSERT_EQ(ref.channels, 6);
+  const char* labels[] = {"FL", "FR", "C", "LFE", "SL", "SR"};
+  TempDir dir;
+  run_in(dir, {fixture}, {});
+  const std::string stem = fixture.substr(0, fixture.size() - 4);
+  for (int k = 0; k < 6; ++k) {
+    const std::vector<double> ours = wav_channel(load_wav(dir.file(stem + "-" + labels[k] + ".wav")), 0);
+    const std::vector<double> theirs = wav_channel(ref, k);
+    const double db = rms_difference_db(ours, theirs, 1024, std::min(ours.size(), theirs.size()));
+    std::printf("cross-check %s %s: RMS difference %.1f dB\n", fixture.c_str(), labels[k], db);
+    EXPECT_LT(db, limit_db) << labels[k];
+  }
+}
+
+TEST(DecodeCrossCheck, Ac3AgreesWithFfmpeg) { cross_check("ac3_3_2L_48.ac3", "ref_ac3_3_2L_48.wav", -70.0); }
+TEST(DecodeCrossCheck, DtsAgreesWithFfmpeg) { cross_check("dts_3_2L.dts", "ref_dts_3_2L.wav", -70.0); }
+
+TEST(DecodeFailures, StreamChangeStopsTheJob) {
+  TempDir dir;
+  const DecodeRun run = run_in(dir, {"ac3_change.ac3"}, {"/q"});
+  const std::string tail = "Processing..... \rError: Number of channels in the stream has changed!\n"
+                           "Error: Failed while decoding.\n";
+  ASSERT_GE(run.result.err.size(), tail.size());
+  EXPECT_EQ(run.result.err.substr(run.result.err.size() - tail.size()), tail);
+  ASSERT_EQ(run.outputs.size(), 6u);
+  for (const std::string& name : run.outputs) {
+    const WavFile wav = load_wav(dir.file(name));
+    EXPECT_EQ(wav.data.size(), 16u * 1536u * 4u);  // the 5.1 part
+    EXPECT_EQ(wav.data_size, 0u);                   // placeholder size
+  }
+}
+
+TEST(DecodeFailures, BadInputNeverStopsOrCrashes) {
+  TempDir dir;
+  write_file(dir.file("empty.dts"), Bytes{});
+  write_file(dir.file("empty.ac3"), Bytes{});
+  ProgramOptions options;
+  options.cwd = dir.path();
+  const ProgramResult empty = run_program(kProgram, {"empty.ac3*empty.dts", "/q"}, options);
+  EXPECT_EQ(empty.exit_status, 0);
+  EXPECT_NE(empty.err.find("Error: File is corrupt, or is not a dolby digital file!\n"),
+            std::string::npos);
+  DecodeRun run = run_in(dir, {"random.ac3"}, {});
+  EXPECT_EQ(run.result.exit_status, 0);
+  EXPECT_EQ(run.result.err.rfind("Error: File is corrupt, or is not a dolby digital file!\n", 0), 0u);
+  run = run_in(dir, {"random.dts"}, {"/q"});
+  EXPECT_EQ(frames_decoded(run.result.err), 0);
+  // Junk before the first frame and a cut last frame: every whole frame is
+  // decoded (the cut one is counted at its sync test but has no samples).
+  TempDir junk;
+  run = run_in(junk, {"ac3_junk.ac3"}, {"/q"});
+  EXPECT_EQ(frames_decoded(run.result.err), 16);
+  expect_mono_routing(junk, run, 2, 48000, 16 * 1536 * 4);
+  TempDir cut;
+  run = run_in(cut, {"ac3_truncated.ac3"}, {"/q"});
+  EXPECT_EQ(frames_decoded(run.result.err), 16);
+  expect_mono_routing(cut, run, 2, 48000, 15 * 1536 * 4);
+}
+
+TEST(DecodeBatch, EveryJobRunsOnItsOwnDecoder) {
+  TempDir dir;
+  const DecodeRun run = run_in(dir, {"ac3_2_0_48.ac3", "dts_2_2.dts", "ac3_3_1L_44.ac3", "dts_1_0.dts"},
+                         {"/q"});
+  EXPECT_EQ(run.result.exit_status, 0);
+  size_t completed = 0;
+  for (size_t at = 0; (at = run.result.err.find("Completed.", at)) != std::string::npos; ++at)
+    ++completed;
+  EXPECT_EQ(completed, 4u) << run.result.err;
+  ASSERT_EQ(run.outputs.size(), 2u + 4u + 5u + 1u);
+  for (const std::string& name : run.outputs) {
+    SCOPED_TRACE(name);
+    const WavFile wav = load_wav(dir.file(name));
+    double share = 0;
+    EXPECT_EQ(dominant_tone(wav_channel(wav, 0), wav.rate, &share), tone_of_label(label_of(name)));
+    EXPECT_GT(share, 0.99);
+  }
+}
+
+}  // namespace
