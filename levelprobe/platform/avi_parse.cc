@@ -110,7 +110,7 @@ int parse_strl(WindowReader* reader, AviFile* file, int64_t start, int64_t end, 
       std::vector<uint8_t> name;
       if (read_payload(reader, c, &name) != 0) return kAviErrFormat;
       size_t n = std::min(name.size(), sizeof stream->info.szName - 1);
-      std::memcpy(stream->info.szName, name.data(), n);
+      if (n > 0) std::memcpy(stream->info.szName, name.data(), n);
     } else if (c.id == kIndx) {
       indx = c;
       have_indx = true;
