@@ -11,6 +11,7 @@
 
 #include "dsp/pcm_convert.h"
 #include "dsp/real_fft.h"
+#include "dsp/ssrc/polyphase.h"
 
 // A failed invariant stops the program, naming the invariant and its line.
 #define SSRC_ASSERT(cond) ((cond) ? (void)0 : ssrc_assert_failed(#cond, __LINE__))
@@ -28,6 +29,7 @@ constexpr double AA = 170.0;         // stop-band attenuation, dB
 constexpr double DF = 100.0;         // largest transition width of the FFT stage, Hz
 constexpr int32_t FFTFIRLEN = 65536;  // base length of the FFT-stage filter
 constexpr int32_t DECODE_SPARE_FRAMES = 256;
+constexpr int32_t KERNEL_PAD = 4;  // zeroed values the polyphase kernel may read past its data
 
 double kaiser_d() { return AA > 21 ? (AA - 7.95) / 14.36 : 0.9222; }
 
@@ -103,6 +105,8 @@ void free_rows(double**& table, int32_t rows) {
   table = nullptr;
 }
 
+int build_padded_rows(filterparms* fp);
+
 // The polyphase filter: `rows` rows of `taps` taps holding a windowed sinc of
 // odd length len (cut-off lpf at rate fs) scaled by gain; tap m of the
 // prototype goes to row m mod rows, column m / rows.
@@ -117,6 +121,18 @@ int build_polyfilter(filterparms* fp, int32_t len, int32_t rows, int32_t taps, d
     const int32_t m = n + len / 2;
     fp->polyfilter[m % rows][m / rows] = window(n, len, alpha, i0_alpha) * lowpass(n, lpf, fs) * gain;
   }
+  return build_padded_rows(fp);
+}
+
+// The rows again, one after the other, padded with zero taps to a multiple
+// of four for the polyphase kernel.
+int build_padded_rows(filterparms* fp) {
+  fp->padded_stride = (fp->taps + 3) / 4 * 4;
+  fp->padded_rows = zeroed<double>(static_cast<int64_t>(fp->rows) * fp->padded_stride);
+  if (!fp->padded_rows) return 1;
+  for (int32_t r = 0; r < fp->rows; ++r)
+    for (int32_t t = 0; t < fp->taps; ++t)
+      fp->padded_rows[static_cast<int64_t>(r) * fp->padded_stride + t] = fp->polyfilter[r][t];
   return 0;
 }
 
@@ -234,6 +250,7 @@ int ssrc_setup_down(filterparms* fp, ssrc* state, int32_t sfrq, int32_t dfrq) {
     fp->polyfilter = zeroed_rows(1, 1);
     if (!fp->polyfilter) return 1;
     fp->polyfilter[0][0] = 1.0;
+    if (build_padded_rows(fp)) return 1;
   } else {
     const double lpf2 = (sfrq / 2) + ((fp->fs1 / 2) - (sfrq / 2)) / 2.0;
     const double df2 = (fp->fs1 / 2) - (sfrq / 2);
@@ -281,7 +298,7 @@ int alloc_resampler_buffers(const filterparms* fp, ssrc* state, int32_t channels
     state->outbuf_frames = fp->n2b2 / fp->osf + 1;
   } else {
     buf1_len = fp->n1b;
-    buf2_len = fp->n2x + fp->n1b2 + 1;
+    buf2_len = fp->n2x + fp->n1b2 + 1 + KERNEL_PAD;
     state->inbuf_frames = fp->n1b2 / fp->osf + fp->osf + 1;
     state->outbuf_frames = static_cast<int32_t>(static_cast<double>(fp->n1b2) * sfrq / dfrq + 1.0);
   }
@@ -291,49 +308,8 @@ int alloc_resampler_buffers(const filterparms* fp, ssrc* state, int32_t channels
   state->buf2 = zeroed_rows(channels, static_cast<int32_t>(buf2_len));
   state->inbuf = zeroed<double>(static_cast<int64_t>(state->inbuf_capacity) * channels);
   state->outbuf = zeroed<double>(static_cast<int64_t>(state->outbuf_frames) * channels);
-  state->scratch = zeroed<double>(state->inbuf_capacity);
+  state->scratch = zeroed<double>(state->inbuf_capacity + KERNEL_PAD);
   return state->buf1 && state->buf2 && state->inbuf && state->outbuf && state->scratch ? 0 : 1;
-}
-
-// Stage 1 of up-conversion for one channel: `count` fs2 samples into out,
-// each the dot product of a polyphase row with `taps` consecutive input
-// frames. Fixed tap counts get unrolled loops.
-template <int TAPS>
-void polyphase_up_fixed(const filterparms* fp, const double* in, int32_t i0, int32_t phase,
-                        int32_t count, double* out) {
-  const int32_t steps = fp->steps;
-  for (int32_t k = 0; k < count; ++k) {
-    const double* row = fp->polyfilter[fp->order[phase]];
-    const double* x = in + i0;
-    double sum = 0.0;
-    for (int32_t j = 0; j < TAPS; ++j) sum += row[j] * x[j];
-    out[k] = sum;
-    i0 += fp->inc[phase];
-    if (++phase == steps) phase = 0;
-  }
-}
-
-void polyphase_up(const filterparms* fp, const double* in, int32_t i0, int32_t phase,
-                  int32_t count, double* out) {
-  switch (fp->n1x) {
-    case 5: polyphase_up_fixed<5>(fp, in, i0, phase, count, out); return;
-    case 7: polyphase_up_fixed<7>(fp, in, i0, phase, count, out); return;
-    case 9: polyphase_up_fixed<9>(fp, in, i0, phase, count, out); return;
-    case 10: polyphase_up_fixed<10>(fp, in, i0, phase, count, out); return;
-    case 12: polyphase_up_fixed<12>(fp, in, i0, phase, count, out); return;
-    case 24: polyphase_up_fixed<24>(fp, in, i0, phase, count, out); return;
-    default: break;
-  }
-  const int32_t taps = fp->n1x, steps = fp->steps;
-  for (int32_t k = 0; k < count; ++k) {
-    const double* row = fp->polyfilter[fp->order[phase]];
-    const double* x = in + i0;
-    double sum = 0.0;
-    for (int32_t j = 0; j < taps; ++j) sum += row[j] * x[j];
-    out[k] = sum;
-    i0 += fp->inc[phase];
-    if (++phase == steps) phase = 0;
-  }
 }
 
 // The input frames stage 1 moves over for `count` steps from `phase`.
@@ -369,12 +345,15 @@ int32_t process_up(int32_t channels, int32_t sfrq, int32_t frames_read, int32_t 
   const int64_t reach = i0 + polyphase_advance(filterparms, ssrc->phase, n2b2) + filterparms->n1x;
   SSRC_ASSERT(reach <= ssrc->inbuf_capacity);
 
+  const PolyphaseRows rows{filterparms->padded_rows, filterparms->padded_stride};
   int32_t p = 0, next_osc = 0;
   for (int32_t ch = 0; ch < channels; ++ch) {
     double* buf1 = ssrc->buf1[ch];
     double* buf2 = ssrc->buf2[ch];
     deinterleave(ssrc->inbuf, channels, ch, static_cast<int32_t>(reach), ssrc->scratch);
-    polyphase_up(filterparms, ssrc->scratch, i0, ssrc->phase, n2b2, buf2);
+    std::memset(ssrc->scratch + reach, 0, sizeof(double) * KERNEL_PAD);
+    polyphase_run(rows, filterparms->order, filterparms->inc, filterparms->steps, ssrc->phase,
+                  ssrc->scratch, i0, n2b2, buf2, 1);
     std::memset(buf2 + n2b2, 0, sizeof(double) * static_cast<size_t>(n2b - n2b2));
     real_fft(n2b, 1, buf2, filterparms->fft_ip, filterparms->fft_w);
     packed_spectrum_multiply(n2b, buf2, filterparms->fftfilter);
@@ -426,6 +405,7 @@ int32_t process_down(int32_t channels, int32_t dfrq, int32_t frames_read, filter
                 sizeof(double) * static_cast<size_t>(wanted - from) * channels);
   }
 
+  const PolyphaseRows rows{filterparms->padded_rows, filterparms->padded_stride};
   int32_t p = 0, next_rps = 0, next_phase = ssrc->phase;
   for (int32_t ch = 0; ch < channels; ++ch) {
     double* buf1 = ssrc->buf1[ch];
@@ -449,20 +429,20 @@ int32_t process_down(int32_t channels, int32_t dfrq, int32_t frames_read, filter
     const int32_t per_in = filterparms->fs2 / filterparms->fs1;
     int32_t phase = ssrc->phase;
     const double* bp2 = buf2 + (ssrc->rp2 + per_in - 1) / per_in;
+    const double* const first = bp2;
     const double* end = buf2 + n1b2 + 1;
+    // Walk the output steps, checking where each lands, then filter them.
     p = 0;
     while (bp2 < end) {
       const int32_t s2o = filterparms->order[phase];
       SSRC_ASSERT((bp2-&(ssrc->buf2[ch][0]))*(filterparms->fs2/filterparms->fs1) -(ssrc->rp2+p*(filterparms->fs2/outparms->samplerate)) == s2o);
       SSRC_ASSERT(p < ssrc->outbuf_frames);
-      const double* row = filterparms->polyfilter[s2o];
-      double sum = 0.0;
-      for (int32_t t = 0; t < n2x; ++t) sum += row[t] * bp2[t];
-      ssrc->outbuf[static_cast<int64_t>(p) * channels + ch] = sum;
       bp2 += filterparms->inc[phase];
       if (++phase == filterparms->n2y) phase = 0;
       ++p;
     }
+    polyphase_run(rows, filterparms->order, filterparms->inc, filterparms->n2y, ssrc->phase, buf2,
+                  static_cast<int32_t>(first - buf2), p, ssrc->outbuf + ch, channels);
     next_phase = phase;
   }
   ssrc->rps = next_rps;
@@ -608,6 +588,8 @@ void ssrc_process(int32_t channels, int32_t source_rate, JobSettings* settings,
 void ssrc_free(filterparms* fp, ssrc* state) {
   if (fp) {
     free_rows(fp->polyfilter, fp->rows);
+    std::free(fp->padded_rows);
+    fp->padded_rows = nullptr;
     std::free(fp->order);
     std::free(fp->inc);
     std::free(fp->fftfilter);
