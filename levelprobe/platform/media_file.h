@@ -31,7 +31,7 @@ struct AviFile {
   int64_t size = 0;
   int32_t refs = 0;
   std::vector<std::unique_ptr<AviStream>> streams;
-  std::vector<uint8_t> scratch;  // receives the bytes between segments in a read
+  std::vector<uint8_t> staging;  // receives spans of short runs and what lies between
 };
 
 // Parsers: fill file->streams (with their data maps) from the open file.

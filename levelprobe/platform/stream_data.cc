@@ -1,17 +1,20 @@
 // The map from a stream's data to the runs of bytes that hold it in the
 // file, the stream's length in sample frames, and copying stream bytes out.
-// A copy gathers neighbouring runs into one scattered read, so that the
-// chunk headers between them cost no extra system call.
+// A long run is read straight into the caller's buffer; short runs close
+// together (audio chunks between their headers) are read in one go into a
+// staging buffer and copied out from there, which costs far less than a
+// system call, or a scattered read, per chunk.
 #include <algorithm>
 #include <cerrno>
-#include <sys/uio.h>
+#include <cstring>
 #include <unistd.h>
 
 #include "platform/file_source.h"
 #include "platform/media_file.h"
 
-constexpr size_t kScratchBytes = 4096;  // largest gap read through in one go
-constexpr int kMaxPieces = 1024;        // iovec entries of one read
+constexpr int64_t kDirectBytes = 32 * 1024;    // runs this long are read in place
+constexpr int64_t kMaxGap = 4096;              // largest gap read through when staging
+constexpr int64_t kStagingBytes = 256 * 1024;  // span of one staged read
 
 int stream_add_segment(AviStream* stream, int64_t file_offset, int64_t size) {
   if (size <= 0) return kAviOk;
@@ -62,43 +65,58 @@ static size_t find_segment(const AviStream* stream, int64_t position) {
   return i;
 }
 
+// pread until `count` bytes or the end of the file; returns the bytes read.
+static int64_t read_fully(int fd, uint8_t* out, int64_t count, int64_t offset) {
+  int64_t done = 0;
+  while (done < count) {
+    ssize_t got = pread(fd, out + done, static_cast<size_t>(count - done), offset + done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += got;
+  }
+  return done;
+}
+
 int64_t stream_copy_bytes(AviStream* stream, int64_t position, uint8_t* out, int64_t count) {
   AviFile* file = stream->file;
-  if (file->scratch.size() < kScratchBytes) file->scratch.resize(kScratchBytes);
   const std::vector<StreamSegment>& segs = stream->segments;
   int64_t done = 0;
-  struct iovec pieces[kMaxPieces];
   while (done < count) {
     size_t i = find_segment(stream, position + done);
     if (i == segs.size()) break;
-    // Gather runs i, i+1, ... while the gaps between them are small.
     int64_t read_start = segs[i].file_offset + (position + done - segs[i].stream_offset);
-    int64_t file_pos = read_start;
-    int64_t want = 0;
-    int n = 0;
-    for (size_t j = i; j < segs.size() && done + want < count && n + 2 <= kMaxPieces; ++j) {
-      int64_t from = j == i ? read_start : segs[j].file_offset;
-      int64_t avail = segs[j].file_offset + segs[j].size - from;
-      if (j != i) {
-        int64_t gap = from - file_pos;
-        if (gap < 0 || gap > static_cast<int64_t>(kScratchBytes)) break;
-        if (gap > 0) pieces[n++] = {file->scratch.data(), static_cast<size_t>(gap)};
-      }
-      int64_t take = std::min(avail, count - done - want);
-      pieces[n++] = {out + done + want, static_cast<size_t>(take)};
+    int64_t first = std::min(segs[i].file_offset + segs[i].size - read_start, count - done);
+    bool close_next = i + 1 < segs.size() && done + first < count &&
+                      segs[i + 1].file_offset >= read_start + first &&
+                      segs[i + 1].file_offset - (read_start + first) <= kMaxGap;
+    if (first >= kDirectBytes || !close_next) {
+      int64_t got = read_fully(file->fd, out + done, first, read_start);
+      done += got;
+      if (got < first) break;
+      continue;
+    }
+    // Stage the span of runs i, i+1, ... that lie close together.
+    int64_t span_end = read_start + first;
+    size_t j = i + 1;
+    for (int64_t want = first; j < segs.size() && done + want < count; ++j) {
+      int64_t gap = segs[j].file_offset - span_end;
+      int64_t take = std::min(segs[j].size, count - done - want);
+      if (gap < 0 || gap > kMaxGap || segs[j].file_offset + take - read_start > kStagingBytes) break;
+      span_end = segs[j].file_offset + take;
       want += take;
-      file_pos = from + take;
     }
-    ssize_t got = preadv(file->fd, pieces, n, read_start);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    // Count the stream bytes among what arrived (gaps excluded).
-    int64_t left = got;
-    for (int k = 0; k < n && left > 0; ++k) {
-      int64_t len = std::min<int64_t>(left, static_cast<int64_t>(pieces[k].iov_len));
-      if (pieces[k].iov_base != file->scratch.data()) done += len;
-      left -= len;
+    if (file->staging.size() < static_cast<size_t>(kStagingBytes)) file->staging.resize(kStagingBytes);
+    int64_t got = read_fully(file->fd, file->staging.data(), span_end - read_start, read_start);
+    int64_t got_end = read_start + got;
+    for (size_t k = i; k < j; ++k) {
+      int64_t from = k == i ? read_start : segs[k].file_offset;
+      int64_t take = k == i ? first : std::min(segs[k].size, count - done);
+      take = std::min(take, got_end - from);
+      if (take <= 0) break;
+      std::memcpy(out + done, file->staging.data() + (from - read_start), static_cast<size_t>(take));
+      done += take;
     }
+    if (got_end < span_end) break;
   }
   return done;
 }
