@@ -274,3 +274,17 @@ void packed_spectrum_multiply(int32_t n, double* a, const double* f) {
     a[k + 1] = im;
   }
 }
+
+void real_fft_convolve(int32_t n, double* a, const double* f, int32_t* ip, double* w) {
+  int32_t m = 0;
+  while ((1 << m) < n / 2) ++m;
+  if (n >= fft_detail::MIN_VECTOR_N && m % 2 == 0 && ip[0] == n / 4 && ip[1] == n / 4 &&
+      fft_detail::have_avx2_kernels()) {
+    fft_detail::FftTables t{w, w + n / 4, 1};
+    fft_detail::real_fft_convolve_avx2(n, a, f, t);
+    return;
+  }
+  real_fft(n, 1, a, ip, w);
+  packed_spectrum_multiply(n, a, f);
+  real_fft(n, -1, a, ip, w);
+}

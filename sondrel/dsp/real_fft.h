@@ -14,3 +14,8 @@ void real_fft(int32_t n, int32_t direction, double* a, int32_t* ip, double* w);
 // real_fft is applied: the inverse of the product is n/2 times the circular
 // convolution.
 void packed_spectrum_multiply(int32_t n, double* a, const double* f);
+
+// Replaces a by the inverse transform of (forward transform of a) x f, f a
+// packed spectrum: the same as real_fft(n, 1, ...), packed_spectrum_multiply
+// and real_fft(n, -1, ...) to rounding, with fewer passes over the data.
+void real_fft_convolve(int32_t n, double* a, const double* f, int32_t* ip, double* w);

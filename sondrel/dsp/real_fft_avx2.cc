@@ -78,10 +78,25 @@ inline __m256d load_stage_twiddle(const double* tw, int32_t l, int32_t j, int32_
   return _mm256_loadu_pd(tw + 2 * stage_offset(l) + (j / 2) * 12 + (m - 1) * 4);
 }
 
-// Radix-4 stage of size l (16 <= l, table stored) over [begin, end).
+// Radix-4 stage of size l (16 <= l, table stored) over [begin, end). Short
+// columns run across the groups with the twiddles held in registers; long
+// ones run down each group, so that the memory streams stay few (groups lie
+// a power of two apart and would crowd the same cache sets).
 template <int SIGN>
 void stage_stored(double* a, int32_t begin, int32_t end, int32_t l, const double* tw) {
   const int32_t q = l / 4;
+  if (q >= 64) {
+    for (int32_t base = begin; base < end; base += l) {
+      for (int32_t j = 0; j < q; j += 2) {
+        const Twiddle w1 = prepare(load_stage_twiddle(tw, l, j, 1));
+        const Twiddle w2 = prepare(load_stage_twiddle(tw, l, j, 2));
+        const Twiddle w3 = prepare(load_stage_twiddle(tw, l, j, 3));
+        double* x0 = a + 2 * (base + j);
+        butterfly4<SIGN>(x0, x0 + 2 * q, x0 + 4 * q, x0 + 6 * q, w1, w2, w3);
+      }
+    }
+    return;
+  }
   for (int32_t j = 0; j < q; j += 2) {
     const Twiddle w1 = prepare(load_stage_twiddle(tw, l, j, 1));
     const Twiddle w2 = prepare(load_stage_twiddle(tw, l, j, 2));
@@ -89,6 +104,68 @@ void stage_stored(double* a, int32_t begin, int32_t end, int32_t l, const double
     for (int32_t base = begin; base < end; base += l) {
       double* x0 = a + 2 * (base + j);
       butterfly4<SIGN>(x0, x0 + 2 * q, x0 + 4 * q, x0 + 6 * q, w1, w2, w3);
+    }
+  }
+}
+
+// Decimation-in-frequency counterparts (natural order in, bit-reversed out),
+// used by the inverse half of the convolution.
+template <int SIGN>
+inline void butterfly4_dif(double* x0, double* x1, double* x2, double* x3, const Twiddle& w1,
+                           const Twiddle& w2, const Twiddle& w3) {
+  const __m256d a = _mm256_loadu_pd(x0);
+  const __m256d b = _mm256_loadu_pd(x1);
+  const __m256d c = _mm256_loadu_pd(x2);
+  const __m256d d = _mm256_loadu_pd(x3);
+  const __m256d t0 = _mm256_add_pd(a, c);
+  const __m256d t1 = _mm256_sub_pd(a, c);
+  const __m256d t2 = _mm256_add_pd(b, d);
+  const __m256d t3 = times_i<SIGN>(_mm256_sub_pd(b, d));
+  _mm256_storeu_pd(x0, _mm256_add_pd(t0, t2));
+  _mm256_storeu_pd(x1, cmul<SIGN>(_mm256_sub_pd(t0, t2), w2));
+  _mm256_storeu_pd(x2, cmul<SIGN>(_mm256_add_pd(t1, t3), w1));
+  _mm256_storeu_pd(x3, cmul<SIGN>(_mm256_sub_pd(t1, t3), w3));
+}
+
+template <int SIGN>
+void stage4_dif(double* a, int32_t count) {
+  const __m256d high_minus = _mm256_set_pd(-0.0, -0.0, 0.0, 0.0);
+  for (int32_t g = 0; g < count; g += 4) {
+    double* p = a + 2 * g;
+    const __m256d u = _mm256_loadu_pd(p);      // A B
+    const __m256d v = _mm256_loadu_pd(p + 4);  // C D
+    const __m256d s = _mm256_add_pd(u, v);     // t0 t2
+    const __m256d r0 = _mm256_sub_pd(u, v);    // t1, B-D
+    const __m256d r = _mm256_blend_pd(r0, times_i<SIGN>(r0), 0xC);  // t1 t3
+    _mm256_storeu_pd(p, _mm256_add_pd(_mm256_xor_pd(s, high_minus),
+                                      _mm256_permute2f128_pd(s, s, 0x01)));
+    _mm256_storeu_pd(p + 4, _mm256_add_pd(_mm256_xor_pd(r, high_minus),
+                                          _mm256_permute2f128_pd(r, r, 0x01)));
+  }
+}
+
+template <int SIGN>
+void stage_stored_dif(double* a, int32_t begin, int32_t end, int32_t l, const double* tw) {
+  const int32_t q = l / 4;
+  if (q >= 64) {
+    for (int32_t base = begin; base < end; base += l) {
+      for (int32_t j = 0; j < q; j += 2) {
+        const Twiddle w1 = prepare(load_stage_twiddle(tw, l, j, 1));
+        const Twiddle w2 = prepare(load_stage_twiddle(tw, l, j, 2));
+        const Twiddle w3 = prepare(load_stage_twiddle(tw, l, j, 3));
+        double* x0 = a + 2 * (base + j);
+        butterfly4_dif<SIGN>(x0, x0 + 2 * q, x0 + 4 * q, x0 + 6 * q, w1, w2, w3);
+      }
+    }
+    return;
+  }
+  for (int32_t j = 0; j < q; j += 2) {
+    const Twiddle w1 = prepare(load_stage_twiddle(tw, l, j, 1));
+    const Twiddle w2 = prepare(load_stage_twiddle(tw, l, j, 2));
+    const Twiddle w3 = prepare(load_stage_twiddle(tw, l, j, 3));
+    for (int32_t base = begin; base < end; base += l) {
+      double* x0 = a + 2 * (base + j);
+      butterfly4_dif<SIGN>(x0, x0 + 2 * q, x0 + 4 * q, x0 + 6 * q, w1, w2, w3);
     }
   }
 }
@@ -241,6 +318,203 @@ void real_pass(int32_t n, double* a, const FftTables& t) {
   }
 }
 
+// ---- Convolution: forward DIT without its last stage, one fused pass (last
+// forward stage, real-data split, filter product, real-data join, first
+// inverse stage), inverse DIF without its first stage. N a power of 4.
+
+int32_t below_top_block(int32_t big_n) { return big_n / 4 < CACHE_BLOCK ? big_n / 4 : CACHE_BLOCK; }
+
+void forward_below_top(int32_t big_n, double* a, const FftTables& t) {
+  bit_reverse(big_n, a);
+  const int32_t block = below_top_block(big_n);
+  for (int32_t begin = 0; begin < big_n; begin += block) {
+    stage4<1>(a + 2 * begin, block);
+    for (int32_t l = 16; l <= block; l *= 4) stage_stored<1>(a, begin, begin + block, l, t.tw);
+  }
+  for (int32_t l = block * 4; l <= big_n / 4; l *= 4) stage_stored<1>(a, 0, big_n, l, t.tw);
+}
+
+void inverse_below_top(int32_t big_n, double* a, const FftTables& t) {
+  const int32_t block = below_top_block(big_n);
+  for (int32_t l = big_n / 4; l >= block * 4; l /= 4) stage_stored_dif<-1>(a, 0, big_n, l, t.tw);
+  for (int32_t begin = 0; begin < big_n; begin += block) {
+    for (int32_t l = block; l >= 16; l /= 4) stage_stored_dif<-1>(a, begin, begin + block, l, t.tw);
+    stage4_dif<-1>(a + 2 * begin, block);
+  }
+  bit_reverse(big_n, a);
+}
+
+struct Cx {
+  double re, im;
+};
+inline Cx operator+(Cx a, Cx b) { return {a.re + b.re, a.im + b.im}; }
+inline Cx operator-(Cx a, Cx b) { return {a.re - b.re, a.im - b.im}; }
+inline Cx operator*(Cx a, Cx b) { return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re}; }
+inline Cx conj(Cx a) { return {a.re, -a.im}; }
+inline Cx times_i_scalar(int sign, Cx z) { return sign > 0 ? Cx{-z.im, z.re} : Cx{z.im, -z.re}; }
+inline Cx at(const double* a, int32_t k) { return {a[2 * k], a[2 * k + 1]}; }
+inline void put(double* a, int32_t k, Cx v) { a[2 * k] = v.re, a[2 * k + 1] = v.im; }
+
+Cx factor(int32_t big_n, int32_t k, const FftTables& t) {  // e^(i pi k / N)
+  Cx w;
+  cos_sin(big_n, k, t, &w.re, &w.im);
+  return w;
+}
+
+// The fused pass for one set of top-stage columns closed under K <-> N-K
+// ({0}, {1, N/4-1}, {N/8}), in plain arithmetic.
+void fused_columns_scalar(int32_t big_n, double* a, const double* f, const FftTables& t,
+                          const int32_t* cols, int32_t ncols) {
+  const int32_t q = big_n / 4;
+  for (int32_t c = 0; c < ncols; ++c) {  // last forward stage (DIT)
+    const int32_t j = cols[c];
+    const Cx w1 = factor(big_n, 2 * j, t), w2 = factor(big_n, 4 * j, t), w3 = factor(big_n, 6 * j, t);
+    const Cx A = at(a, j), B = at(a, j + q) * w2, C = at(a, j + 2 * q) * w1, D = at(a, j + 3 * q) * w3;
+    const Cx t0 = A + B, t1 = A - B, t2 = C + D, t3 = times_i_scalar(1, C - D);
+    put(a, j, t0 + t2);
+    put(a, j + q, t1 + t3);
+    put(a, j + 2 * q, t0 - t2);
+    put(a, j + 3 * q, t1 - t3);
+  }
+  for (int32_t c = 0; c < ncols; ++c) {
+    for (int32_t m = 0; m < 4; ++m) {
+      const int32_t k = cols[c] + m * q;
+      const int32_t k2 = (big_n - k) % big_n;
+      if (k > k2) continue;
+      if (k == 0) {  // DC and Nyquist, both real
+        const double dc = (a[0] + a[1]) * f[0];
+        const double ny = (a[0] - a[1]) * f[1];
+        a[1] = 0.5 * (dc - ny);
+        a[0] = dc - a[1];
+        continue;
+      }
+      const Cx fk = at(f, k), fk2 = at(f, k2);
+      if (k == k2) {  // N/2: untouched by the split
+        put(a, k, at(a, k) * fk);
+        continue;
+      }
+      double c0, s0;
+      cos_sin(big_n, k, t, &c0, &s0);
+      const Cx w{0.5 - 0.5 * s0, 0.5 * c0};
+      Cx p = at(a, k), r = at(a, k2);
+      Cx y = w * (p - conj(r));
+      p = (p - y) * fk;
+      r = (r + conj(y)) * fk2;
+      y = conj(w) * (p - conj(r));
+      put(a, k, p - y);
+      put(a, k2, r + conj(y));
+    }
+  }
+  for (int32_t c = 0; c < ncols; ++c) {  // first inverse stage (DIF)
+    const int32_t j = cols[c];
+    const Cx w1 = conj(factor(big_n, 2 * j, t)), w2 = conj(factor(big_n, 4 * j, t)),
+             w3 = conj(factor(big_n, 6 * j, t));
+    const Cx A = at(a, j), B = at(a, j + q), C = at(a, j + 2 * q), D = at(a, j + 3 * q);
+    const Cx t0 = A + C, t1 = A - C, t2 = B + D, t3 = times_i_scalar(-1, B - D);
+    put(a, j, t0 + t2);
+    put(a, j + q, (t0 - t2) * w2);
+    put(a, j + 2 * q, (t1 + t3) * w1);
+    put(a, j + 3 * q, (t1 - t3) * w3);
+  }
+}
+
+inline __m256d swap_halves(__m256d v) { return _mm256_permute2f128_pd(v, v, 0x01); }
+inline __m256d load_rev(const double* p) { return swap_halves(_mm256_loadu_pd(p)); }
+inline void store_rev(double* p, __m256d v) { _mm256_storeu_pd(p, swap_halves(v)); }
+inline __m256d conj_v(__m256d v) { return _mm256_xor_pd(v, _mm256_set_pd(-0.0, 0.0, -0.0, 0.0)); }
+
+// Split, filter, join for one pair of vectors: p at K, r at N-K (lane-wise).
+inline void split_filter_join(__m256d& p, __m256d& r, const Twiddle& w, __m256d fp, __m256d fr) {
+  __m256d y = cmul<1>(_mm256_sub_pd(p, conj_v(r)), w);
+  p = cmul<1>(_mm256_sub_pd(p, y), prepare(fp));
+  r = cmul<1>(_mm256_add_pd(r, conj_v(y)), prepare(fr));
+  y = cmul<-1>(_mm256_sub_pd(p, conj_v(r)), w);
+  p = _mm256_sub_pd(p, y);
+  r = _mm256_add_pd(r, conj_v(y));
+}
+
+// Split factor (0.5 - 0.5 sin, 0.5 cos) from (0.5 cos, 0.5 sin) pairs.
+inline Twiddle split_factor(__m256d hv) {
+  return {_mm256_sub_pd(_mm256_set1_pd(0.5), _mm256_permute_pd(hv, 0xF)), _mm256_movedup_pd(hv)};
+}
+
+inline void dit4(__m256d& A, __m256d& B, __m256d& C, __m256d& D, const Twiddle& w1,
+                 const Twiddle& w2, const Twiddle& w3) {
+  const __m256d b = cmul<1>(B, w2), c = cmul<1>(C, w1), d = cmul<1>(D, w3);
+  const __m256d t0 = _mm256_add_pd(A, b), t1 = _mm256_sub_pd(A, b);
+  const __m256d t2 = _mm256_add_pd(c, d), t3 = times_i<1>(_mm256_sub_pd(c, d));
+  A = _mm256_add_pd(t0, t2);
+  B = _mm256_add_pd(t1, t3);
+  C = _mm256_sub_pd(t0, t2);
+  D = _mm256_sub_pd(t1, t3);
+}
+
+inline void dif4_inverse(__m256d& A, __m256d& B, __m256d& C, __m256d& D, const Twiddle& w1,
+                         const Twiddle& w2, const Twiddle& w3) {
+  const __m256d t0 = _mm256_add_pd(A, C), t1 = _mm256_sub_pd(A, C);
+  const __m256d t2 = _mm256_add_pd(B, D), t3 = times_i<-1>(_mm256_sub_pd(B, D));
+  A = _mm256_add_pd(t0, t2);
+  B = cmul<-1>(_mm256_sub_pd(t0, t2), w2);
+  C = cmul<-1>(_mm256_add_pd(t1, t3), w1);
+  D = cmul<-1>(_mm256_sub_pd(t1, t3), w3);
+}
+
+void fused_middle(int32_t big_n, double* a, const double* f, const FftTables& t) {
+  const int32_t q = big_n / 4;
+  const int32_t c0[] = {0};
+  const int32_t c1[] = {1, q - 1};
+  const int32_t c2[] = {q / 2};
+  fused_columns_scalar(big_n, a, f, t, c0, 1);
+  fused_columns_scalar(big_n, a, f, t, c1, 2);
+  fused_columns_scalar(big_n, a, f, t, c2, 1);
+  const __m256d swap_neg = _mm256_set1_pd(-0.0);
+  for (int32_t j = 2; j <= q / 2 - 2; j += 2) {
+    const int32_t m = q - j - 1;  // partner columns m, m + 1 (= q - j - 1, q - j)
+    // Columns j, j+1 and, lane by lane, their partners q-j, q-j-1.
+    __m256d A = _mm256_loadu_pd(a + 2 * j), B = _mm256_loadu_pd(a + 2 * (j + q));
+    __m256d C = _mm256_loadu_pd(a + 2 * (j + 2 * q)), D = _mm256_loadu_pd(a + 2 * (j + 3 * q));
+    __m256d A2 = load_rev(a + 2 * m), B2 = load_rev(a + 2 * (m + q));
+    __m256d C2 = load_rev(a + 2 * (m + 2 * q)), D2 = load_rev(a + 2 * (m + 3 * q));
+
+    const __m256d f1 = top_factor_pair(big_n, j, t);  // e^(2 pi i j / N), j and j+1
+    const Twiddle w1 = prepare(f1);
+    const Twiddle w2 = square(w1);
+    const __m256d f3 = cmul<1>(f1, w2);
+    const Twiddle w3 = prepare(f3);
+    // Partner factors: e^(2 pi i (q-j) m / N) from those of j.
+    const Twiddle v1 = prepare(_mm256_permute_pd(f1, 0x5));  // i conj(w1)
+    const __m256d f2 = _mm256_blend_pd(_mm256_unpacklo_pd(w2.re, w2.re), _mm256_unpacklo_pd(w2.im, w2.im), 0xA);
+    const Twiddle v2 = prepare(_mm256_xor_pd(f2, _mm256_set_pd(0.0, -0.0, 0.0, -0.0)));  // -conj(w2)
+    const Twiddle v3 = prepare(_mm256_xor_pd(_mm256_permute_pd(f3, 0x5), swap_neg));  // -i conj(w3)
+
+    dit4(A, B, C, D, w1, w2, w3);
+    dit4(A2, B2, C2, D2, v1, v2, v3);
+
+    const __m256d hj = _mm256_loadu_pd(t.ct + 2 * j);                  // K = j, j+1
+    const __m256d hm = load_rev(t.ct + 2 * m);                          // K = q-j, q-j-1
+    const Twiddle w_j = split_factor(hj);                               // K = j
+    const Twiddle w_qmj = split_factor(hm);                             // K = q - j
+    const Twiddle w_qpj = split_factor(_mm256_permute_pd(hm, 0x5));     // K = q + j
+    const Twiddle w_2qmj = split_factor(_mm256_permute_pd(hj, 0x5));    // K = 2q - j
+
+    split_filter_join(A, D2, w_j, _mm256_loadu_pd(f + 2 * j), load_rev(f + 2 * (big_n - j - 1)));
+    split_filter_join(B, C2, w_qpj, _mm256_loadu_pd(f + 2 * (q + j)), load_rev(f + 2 * (m + 2 * q)));
+    split_filter_join(B2, C, w_2qmj, load_rev(f + 2 * (m + q)), _mm256_loadu_pd(f + 2 * (j + 2 * q)));
+    split_filter_join(A2, D, w_qmj, load_rev(f + 2 * m), _mm256_loadu_pd(f + 2 * (j + 3 * q)));
+
+    dif4_inverse(A, B, C, D, w1, w2, w3);
+    dif4_inverse(A2, B2, C2, D2, v1, v2, v3);
+    _mm256_storeu_pd(a + 2 * j, A);
+    _mm256_storeu_pd(a + 2 * (j + q), B);
+    _mm256_storeu_pd(a + 2 * (j + 2 * q), C);
+    _mm256_storeu_pd(a + 2 * (j + 3 * q), D);
+    store_rev(a + 2 * m, A2);
+    store_rev(a + 2 * (m + q), B2);
+    store_rev(a + 2 * (m + 2 * q), C2);
+    store_rev(a + 2 * (m + 3 * q), D2);
+  }
+}
+
 }  // namespace
 
 bool have_avx2_kernels() {
@@ -271,6 +545,17 @@ void packed_multiply_avx2(int32_t n, double* a, const double* f) {
     const Twiddle w = prepare(_mm256_loadu_pd(f + k));
     _mm256_storeu_pd(a + k, cmul<1>(_mm256_loadu_pd(a + k), w));
   }
+}
+
+}  // namespace fft_detail
+
+namespace fft_detail {
+
+void real_fft_convolve_avx2(int32_t n, double* a, const double* f, const FftTables& t) {
+  const int32_t big_n = n / 2;
+  forward_below_top(big_n, a, t);
+  fused_middle(big_n, a, f, t);
+  inverse_below_top(big_n, a, t);
 }
 
 }  // namespace fft_detail

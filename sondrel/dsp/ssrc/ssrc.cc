@@ -355,9 +355,7 @@ int32_t process_up(int32_t channels, int32_t sfrq, int32_t frames_read, int32_t 
     polyphase_run(rows, filterparms->order, filterparms->inc, filterparms->steps, ssrc->phase,
                   ssrc->scratch, i0, n2b2, buf2, 1);
     std::memset(buf2 + n2b2, 0, sizeof(double) * static_cast<size_t>(n2b - n2b2));
-    real_fft(n2b, 1, buf2, filterparms->fft_ip, filterparms->fft_w);
-    packed_spectrum_multiply(n2b, buf2, filterparms->fftfilter);
-    real_fft(n2b, -1, buf2, filterparms->fft_ip, filterparms->fft_w);
+    real_fft_convolve(n2b, buf2, filterparms->fftfilter, filterparms->fft_ip, filterparms->fft_w);
 
     // Overlap-add with the previous tail and keep every osf-th result.
     int32_t i = ssrc->osc;
@@ -420,9 +418,7 @@ int32_t process_down(int32_t channels, int32_t dfrq, int32_t frames_read, filter
     SSRC_ASSERT(j == ((filterparms->n1b2-ssrc->rps-1)/filterparms->osf+1));
     next_rps = pos - n1b2;
 
-    real_fft(n1b, 1, buf1, filterparms->fft_ip, filterparms->fft_w);
-    packed_spectrum_multiply(n1b, buf1, filterparms->fftfilter);
-    real_fft(n1b, -1, buf1, filterparms->fft_ip, filterparms->fft_w);
+    real_fft_convolve(n1b, buf1, filterparms->fftfilter, filterparms->fft_ip, filterparms->fft_w);
     for (int32_t i = 0; i < n1b2; ++i) buf2[n2x + 1 + i] += buf1[i];
 
     // Stage 2: polyphase decimation over buf2.

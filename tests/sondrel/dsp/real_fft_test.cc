@@ -157,6 +157,25 @@ TEST(RealFft, ProductOfTransformsGivesCircularConvolution) {
   }
 }
 
+TEST(RealFft, ConvolveMatchesTransformProductInverse) {
+  for (int32_t n : {8, 64, 512, 1024, 2048, 8192, 32768, 131072, 262144}) {
+    const std::vector<double> x = random_signal(n, 21u + static_cast<uint32_t>(n));
+    std::vector<double> f = random_signal(n, 22u + static_cast<uint32_t>(n));
+    Work work(n);
+    real_fft(n, 1, f.data(), work.ip.data(), work.w.data());  // a filter spectrum
+    std::vector<double> expected = x;
+    real_fft(n, 1, expected.data(), work.ip.data(), work.w.data());
+    multiply_packed(expected, f);
+    real_fft(n, -1, expected.data(), work.ip.data(), work.w.data());
+    std::vector<double> got = x;
+    real_fft_convolve(n, got.data(), f.data(), work.ip.data(), work.w.data());
+    double scale = 0;
+    for (double v : expected) scale = std::max(scale, std::fabs(v));
+    EXPECT_LT(max_abs_diff(got, expected), 1e-13 * scale * std::log2(static_cast<double>(n)))
+        << "n = " << n;
+  }
+}
+
 TEST(RealFft, TablesAreBuiltOnceAndServeSmallerSizes) {
   const int32_t n = 131072;
   Work work(n);
