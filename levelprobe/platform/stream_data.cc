@@ -41,8 +41,12 @@ uint32_t audio_frame_bytes(const std::vector<uint8_t>& format) {
   uint16_t tag = le16(f);
   uint32_t channels = le16(f + 2);
   uint32_t block_align = le16(f + 12);
-  uint32_t bits = format.size() >= 16 ? le16(f + 14) : 0;
-  if (tag == kWaveFormatPcm) return channels * ((bits + 7) / 8);
+  if (tag == kWaveFormatPcm) {
+    // A record too short to give the sample size: the block size stands.
+    if (format.size() < 16) return block_align;
+    uint32_t bits = le16(f + 14);
+    return channels * ((bits + 7) / 8);
+  }
   return block_align != 0 ? block_align : 1;
 }
 

@@ -145,7 +145,9 @@ TEST(AviFileRead, DeliversTheStreamBytesWhateverTheLayoutAndIndex) {
   }
 }
 
-TEST(AviFileRead, OpenDmlIndexIsPreferredToTheLegacyIndexOfTheFirstPart) {
+// The legacy index lists only the first part; the data of the AVIX part
+// must be found all the same.
+TEST(AviFileRead, OpenDmlReadsEveryPart) {
   TempDir dir;
   Bytes data = stereo_ramp(1000);
   AviBuildSpec spec;
@@ -220,6 +222,21 @@ TEST(AviFileRecords, StreamLookupInfoAndStoredFormat) {
   EXPECT_EQ(stream_length(opened.stream), 50);
   EXPECT_EQ(Opened(wav_path, kStreamTypeAudio, 1).stream_status, kAviErrNoStream);
   EXPECT_EQ(Opened(wav_path, kStreamTypeVideo, 0).stream_status, kAviErrNoStream);
+
+  // An old 14-byte PCM record has no sample size: the block size counts,
+  // and the record reads back without one.
+  AviBuildSpec old_style;
+  old_style.streams.push_back(pcm_stream(2, 8000, 16, 0));
+  old_style.streams[0].format.resize(14);
+  old_style.chunks = {{0, Bytes(40, 9)}};
+  Opened short_record(save(dir, "short_record.avi", make_avi(old_style).file));
+  ASSERT_EQ(short_record.stream_status, 0);
+  EXPECT_EQ(stream_length(short_record.stream), 10);
+  WaveFormatEx format{};
+  int32_t size = sizeof format;
+  ASSERT_EQ(avi_stream_read_format(short_record.stream, 0, &format, &size), 0);
+  EXPECT_EQ(size, 14);
+  EXPECT_EQ(format.wBitsPerSample, 0);
 }
 
 TEST(AviFileRead, LengthsAndReadArguments) {
