@@ -260,6 +260,11 @@ int route_block(FormatHook* hook, InputFile* f, const float* samples, RouteState
   }
   f->out_flags = f->stream_flags & ~(is_ac3_family(f->kind) ? 0x10 : 0x80);
   if (s->selected_count < 1 || s->selected_count > MAX_SELECTED) return ROUTE_OK;
+  // The job's blocks must hold every selected channel and a whole block.
+  const WorkBuffers& w = s->work_buffers;
+  if (w.channels < s->selected_count || !w.floats || !w.doubles || !w.bytes || !w.channel_bytes ||
+      (w.in_frames < BLOCK_SAMPLES && w.out_frames < BLOCK_SAMPLES))
+    return ROUTE_ERROR;
   switch (s->dsp_mode) {
     case 0:
       return route_float(f, samples, route, s, outputs);
