@@ -1,3 +1,5 @@
+// Writes the AVI layouts of avi_builder.h chunk by chunk, patching sizes
+// and index offsets once the positions are known.
 #include "avi_builder.h"
 
 #include <cstdio>
