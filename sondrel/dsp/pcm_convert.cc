@@ -18,10 +18,12 @@ constexpr double INV_2147483647 = 1.0 / 2147483647.0;
 // Scales nothing: rounds and clamps an already scaled value to [lo, hi]. A
 // NaN becomes 0.
 inline int32_t round_clamped(double v, int32_t lo, int32_t hi) {
-  if (v >= hi) return hi;
-  if (v <= lo) return lo;
-  if (v != v) return 0;
-  return static_cast<int32_t>(round_half_away(v));
+  // Branch-free so that block loops vectorise: clamp (a NaN becomes 0), then
+  // add half with the value's sign and truncate.
+  v = v == v ? v : 0.0;
+  v = v < lo ? lo : v;
+  v = v > hi ? hi : v;
+  return static_cast<int32_t>(v + (v < 0.0 ? -0.5 : 0.5));
 }
 
 inline void put_le16(uint8_t* p, int32_t v) {
@@ -151,8 +153,28 @@ void samples_to_pcm(const double* src, void* dst, const JobSettings* settings, i
 
   const IntFormat fmt = INT_FORMATS[width];
   if (!dither) {
-    for (int64_t i = 0; i < count; ++i)
-      store_int(out + width * i, width, round_clamped(src[i] * g * fmt.scale, fmt.lo, fmt.hi));
+    const double k = g * fmt.scale;
+    switch (width) {
+      case 1:
+        for (int64_t i = 0; i < count; ++i)
+          out[i] = static_cast<uint8_t>(round_clamped(src[i] * k, fmt.lo, fmt.hi) + 128);
+        break;
+      case 2:
+        for (int64_t i = 0; i < count; ++i) {
+          const int16_t q = static_cast<int16_t>(round_clamped(src[i] * k, fmt.lo, fmt.hi));
+          std::memcpy(out + 2 * i, &q, sizeof q);  // little-endian host
+        }
+        break;
+      case 3:
+        for (int64_t i = 0; i < count; ++i) put_le24(out + 3 * i, round_clamped(src[i] * k, fmt.lo, fmt.hi));
+        break;
+      default:
+        for (int64_t i = 0; i < count; ++i) {
+          const int32_t q = round_clamped(src[i] * k, fmt.lo, fmt.hi);
+          std::memcpy(out + 4 * i, &q, sizeof q);
+        }
+        break;
+    }
   } else {
     for (int64_t i = 0; i < count; ++i) {
       const int32_t q = shaper_quantize(src[i] * g * fmt.scale, static_cast<int32_t>(i % channels));

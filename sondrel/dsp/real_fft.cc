@@ -44,15 +44,12 @@ inline void swap_complex(double* a, int32_t i, int32_t j) {
 void make_twiddles(int32_t big_n, double* w) {
   const double two_pi = 6.283185307179586476925;
   for (int32_t l = 16; l <= big_n / 4; l *= 4) {
-    double* block = w + 2 * stage_offset(l);
-    for (int32_t j = 0; j < l / 4; j += 2) {
-      for (int32_t m = 1; m <= 3; ++m) {
-        for (int32_t d = 0; d < 2; ++d) {
-          const double angle = two_pi * (static_cast<double>(m) * (j + d)) / l;
-          block[(j / 2) * 12 + (m - 1) * 4 + 2 * d] = std::cos(angle);
-          block[(j / 2) * 12 + (m - 1) * 4 + 2 * d + 1] = std::sin(angle);
-        }
-      }
+    double* block = w + stage_offset(l);
+    for (int32_t j = 0; j < l / 4; ++j) {
+      const double angle = two_pi * j / l;
+      double* b = block + (j / 2) * 8 + 2 * (j & 1);
+      b[0] = b[1] = std::cos(angle);
+      b[4] = b[5] = std::sin(angle);
     }
   }
 }
@@ -87,8 +84,9 @@ void radix4_stage(int32_t big_n, int32_t l, int32_t sign, double* a, const FftTa
   for (int32_t j = 0; j < q; ++j) {
     double w1r = 1, w1i = 0, w2r = 1, w2i = 0, w3r = 1, w3i = 0;
     if (l >= 16 && l <= big_n / 4) {
-      const double* b = t.tw + 2 * stage_offset(l) + (j / 2) * 12 + 2 * (j & 1);
-      w1r = b[0], w1i = b[1], w2r = b[4], w2i = b[5], w3r = b[8], w3i = b[9];
+      stage_factor(t.tw, l, j, &w1r, &w1i);
+      w2r = w1r * w1r - w1i * w1i, w2i = 2.0 * w1r * w1i;
+      w3r = w1r * w2r - w1i * w2i, w3i = w1r * w2i + w1i * w2r;
     } else if (l > 4) {
       const int32_t step = 2 * (big_n / l);  // in units of pi / N
       cos_sin(big_n, step * j, t, &w1r, &w1i);

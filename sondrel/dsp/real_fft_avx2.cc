@@ -74,8 +74,20 @@ void stage4(double* a, int32_t count) {
   }
 }
 
-inline __m256d load_stage_twiddle(const double* tw, int32_t l, int32_t j, int32_t m) {
-  return _mm256_loadu_pd(tw + 2 * stage_offset(l) + (j / 2) * 12 + (m - 1) * 4);
+// w for columns j, j+1 of a stored stage, already doubled up.
+inline Twiddle load_stage_twiddle(const double* tw, int32_t l, int32_t j) {
+  const double* b = tw + stage_offset(l) + (j / 2) * 8;
+  return {_mm256_loadu_pd(b), _mm256_loadu_pd(b + 4)};
+}
+
+// Products of prepared factors, without shuffles.
+inline Twiddle tw_mul(const Twiddle& a, const Twiddle& b) {
+  return {_mm256_fmsub_pd(a.re, b.re, _mm256_mul_pd(a.im, b.im)),
+          _mm256_fmadd_pd(a.re, b.im, _mm256_mul_pd(a.im, b.re))};
+}
+inline Twiddle tw_square(const Twiddle& a) {
+  const __m256d ri = _mm256_mul_pd(a.re, a.im);
+  return {_mm256_fmsub_pd(a.re, a.re, _mm256_mul_pd(a.im, a.im)), _mm256_add_pd(ri, ri)};
 }
 
 // Radix-4 stage of size l (16 <= l, table stored) over [begin, end). Short
@@ -88,9 +100,9 @@ void stage_stored(double* a, int32_t begin, int32_t end, int32_t l, const double
   if (q >= 64) {
     for (int32_t base = begin; base < end; base += l) {
       for (int32_t j = 0; j < q; j += 2) {
-        const Twiddle w1 = prepare(load_stage_twiddle(tw, l, j, 1));
-        const Twiddle w2 = prepare(load_stage_twiddle(tw, l, j, 2));
-        const Twiddle w3 = prepare(load_stage_twiddle(tw, l, j, 3));
+        const Twiddle w1 = load_stage_twiddle(tw, l, j);
+        const Twiddle w2 = tw_square(w1);
+        const Twiddle w3 = tw_mul(w1, w2);
         double* x0 = a + 2 * (base + j);
         butterfly4<SIGN>(x0, x0 + 2 * q, x0 + 4 * q, x0 + 6 * q, w1, w2, w3);
       }
@@ -98,9 +110,9 @@ void stage_stored(double* a, int32_t begin, int32_t end, int32_t l, const double
     return;
   }
   for (int32_t j = 0; j < q; j += 2) {
-    const Twiddle w1 = prepare(load_stage_twiddle(tw, l, j, 1));
-    const Twiddle w2 = prepare(load_stage_twiddle(tw, l, j, 2));
-    const Twiddle w3 = prepare(load_stage_twiddle(tw, l, j, 3));
+    const Twiddle w1 = load_stage_twiddle(tw, l, j);
+    const Twiddle w2 = tw_square(w1);
+    const Twiddle w3 = tw_mul(w1, w2);
     for (int32_t base = begin; base < end; base += l) {
       double* x0 = a + 2 * (base + j);
       butterfly4<SIGN>(x0, x0 + 2 * q, x0 + 4 * q, x0 + 6 * q, w1, w2, w3);
@@ -150,9 +162,9 @@ void stage_stored_dif(double* a, int32_t begin, int32_t end, int32_t l, const do
   if (q >= 64) {
     for (int32_t base = begin; base < end; base += l) {
       for (int32_t j = 0; j < q; j += 2) {
-        const Twiddle w1 = prepare(load_stage_twiddle(tw, l, j, 1));
-        const Twiddle w2 = prepare(load_stage_twiddle(tw, l, j, 2));
-        const Twiddle w3 = prepare(load_stage_twiddle(tw, l, j, 3));
+        const Twiddle w1 = load_stage_twiddle(tw, l, j);
+        const Twiddle w2 = tw_square(w1);
+        const Twiddle w3 = tw_mul(w1, w2);
         double* x0 = a + 2 * (base + j);
         butterfly4_dif<SIGN>(x0, x0 + 2 * q, x0 + 4 * q, x0 + 6 * q, w1, w2, w3);
       }
@@ -160,9 +172,9 @@ void stage_stored_dif(double* a, int32_t begin, int32_t end, int32_t l, const do
     return;
   }
   for (int32_t j = 0; j < q; j += 2) {
-    const Twiddle w1 = prepare(load_stage_twiddle(tw, l, j, 1));
-    const Twiddle w2 = prepare(load_stage_twiddle(tw, l, j, 2));
-    const Twiddle w3 = prepare(load_stage_twiddle(tw, l, j, 3));
+    const Twiddle w1 = load_stage_twiddle(tw, l, j);
+    const Twiddle w2 = tw_square(w1);
+    const Twiddle w3 = tw_mul(w1, w2);
     for (int32_t base = begin; base < end; base += l) {
       double* x0 = a + 2 * (base + j);
       butterfly4_dif<SIGN>(x0, x0 + 2 * q, x0 + 4 * q, x0 + 6 * q, w1, w2, w3);
@@ -195,13 +207,6 @@ inline __m256d top_factor_pair(int32_t big_n, int32_t j, const FftTables& t) {
   return _mm256_mul_pd(two, _mm256_permute_pd(_mm256_set_m128d(p1, p0), 0x5));
 }
 
-inline Twiddle square(const Twiddle& w) {
-  // (re + i im)^2 for both values, then prepared again.
-  const __m256d v = _mm256_fmaddsub_pd(w.re, _mm256_blend_pd(w.re, w.im, 0xA),
-                                       _mm256_mul_pd(w.im, _mm256_blend_pd(w.im, w.re, 0xA)));
-  return prepare(v);
-}
-
 // Top radix-4 stage of size l = N (complex length a power of 4): w1 from the
 // cosine part, w2 and w3 by multiplication.
 template <int SIGN>
@@ -212,8 +217,8 @@ void stage_top4(double* a, int32_t big_n, const FftTables& t) {
     if (j == big_n / 8) f1 = factor_pair(big_n, 2 * j, 2, t);
     else f1 = top_factor_pair(big_n, j, t);
     const Twiddle w1 = prepare(f1);
-    const Twiddle w2 = square(w1);
-    const Twiddle w3 = prepare(cmul<1>(f1, w2));
+    const Twiddle w2 = tw_square(w1);
+    const Twiddle w3 = tw_mul(w1, w2);
     double* x0 = a + 2 * j;
     butterfly4<SIGN>(x0, x0 + 2 * q, x0 + 4 * q, x0 + 6 * q, w1, w2, w3);
   }
@@ -467,7 +472,7 @@ void fused_middle(int32_t big_n, double* a, const double* f, const FftTables& t)
   fused_columns_scalar(big_n, a, f, t, c0, 1);
   fused_columns_scalar(big_n, a, f, t, c1, 2);
   fused_columns_scalar(big_n, a, f, t, c2, 1);
-  const __m256d swap_neg = _mm256_set1_pd(-0.0);
+  const __m256d negate = _mm256_set1_pd(-0.0);
   for (int32_t j = 2; j <= q / 2 - 2; j += 2) {
     const int32_t m = q - j - 1;  // partner columns m, m + 1 (= q - j - 1, q - j)
     // Columns j, j+1 and, lane by lane, their partners q-j, q-j-1.
@@ -478,14 +483,12 @@ void fused_middle(int32_t big_n, double* a, const double* f, const FftTables& t)
 
     const __m256d f1 = top_factor_pair(big_n, j, t);  // e^(2 pi i j / N), j and j+1
     const Twiddle w1 = prepare(f1);
-    const Twiddle w2 = square(w1);
-    const __m256d f3 = cmul<1>(f1, w2);
-    const Twiddle w3 = prepare(f3);
+    const Twiddle w2 = tw_square(w1);
+    const Twiddle w3 = tw_mul(w1, w2);
     // Partner factors: e^(2 pi i (q-j) m / N) from those of j.
-    const Twiddle v1 = prepare(_mm256_permute_pd(f1, 0x5));  // i conj(w1)
-    const __m256d f2 = _mm256_blend_pd(_mm256_unpacklo_pd(w2.re, w2.re), _mm256_unpacklo_pd(w2.im, w2.im), 0xA);
-    const Twiddle v2 = prepare(_mm256_xor_pd(f2, _mm256_set_pd(0.0, -0.0, 0.0, -0.0)));  // -conj(w2)
-    const Twiddle v3 = prepare(_mm256_xor_pd(_mm256_permute_pd(f3, 0x5), swap_neg));  // -i conj(w3)
+    const Twiddle v1{w1.im, w1.re};                                        // i conj(w1)
+    const Twiddle v2{_mm256_xor_pd(w2.re, negate), w2.im};                 // -conj(w2)
+    const Twiddle v3{_mm256_xor_pd(w3.im, negate), _mm256_xor_pd(w3.re, negate)};  // -i conj(w3)
 
     dit4(A, B, C, D, w1, w2, w3);
     dit4(A2, B2, C2, D2, v1, v2, v3);

@@ -3,9 +3,11 @@
 //
 // Table layout in w (nw doubles, then nc doubles):
 // - twiddle part: for every radix-4 stage of size L = 16, 64, ... up to a
-//   quarter of the complex length, the factors e^(2 pi i m j / L) for m = 1,
-//   2, 3 and j < L/4, stored from complex offset L/4 - 4 on in blocks of two
-//   j: w1(j) w1(j+1) w2(j) w2(j+1) w3(j) w3(j+1) (each as cos, sin).
+//   quarter of the complex length, the factors w(j) = e^(2 pi i j / L) for
+//   j < L/4, from double offset (L - 16) / 3 on, in blocks of two j with the
+//   values doubled up for the vector multiply: cos(j) cos(j) cos(j+1)
+//   cos(j+1) sin(j) sin(j) sin(j+1) sin(j+1). The stages use w, w^2, w^3;
+//   the powers are formed from w.
 // - cosine part: the pairs 0.5 cos(pi K / N), 0.5 sin(pi K / N) for
 //   K < N/4, N being the complex length the tables were built for. The real
 //   pass and the last stages take their factors from it by symmetry.
@@ -23,8 +25,14 @@ struct FftTables {
   int32_t ct_step;
 };
 
-// Complex offset of the stage table of radix-4 stage size `l` (l >= 16).
-inline int32_t stage_offset(int32_t l) { return l / 4 - 4; }
+// Offset in doubles of the table of radix-4 stage size `l` (l >= 16).
+inline int32_t stage_offset(int32_t l) { return (l - 16) / 3; }
+// w(j) of stage `l` from the twiddle part.
+inline void stage_factor(const double* tw, int32_t l, int32_t j, double* c, double* s) {
+  const double* b = tw + stage_offset(l) + (j / 2) * 8 + 2 * (j & 1);
+  *c = b[0];
+  *s = b[4];
+}
 
 // Vector kernels, present when the processor has them. Each transforms the
 // n real values in place exactly like the portable code (to rounding), for

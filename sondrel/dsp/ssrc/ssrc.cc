@@ -156,7 +156,12 @@ int alloc_steps(filterparms* fp, int32_t steps) {
   fp->steps = steps;
   fp->order = zeroed<int32_t>(steps);
   fp->inc = zeroed<int32_t>(steps);
-  return fp->order && fp->inc ? 0 : 1;
+  fp->inc_sum = zeroed<int64_t>(steps + 1);
+  return fp->order && fp->inc && fp->inc_sum ? 0 : 1;
+}
+
+void sum_steps(filterparms* fp) {
+  for (int32_t i = 0; i < fp->steps; ++i) fp->inc_sum[i + 1] = fp->inc_sum[i] + fp->inc[i];
 }
 
 int32_t smallest_power_of_two_at_least(int32_t v) {
@@ -194,6 +199,7 @@ int ssrc_setup_up(filterparms* fp, ssrc* state, int32_t channels, int32_t sfrq, 
     fp->order[i] = order;
     fp->inc[i] = order < step ? 1 : 0;
   }
+  sum_steps(fp);
   if (build_polyfilter(fp, fp->n1, fp->n1y, fp->n1x, lpf, fp->fs1,
                        static_cast<double>(fp->fs1) / sfrq))
     return 1;
@@ -246,6 +252,7 @@ int ssrc_setup_down(filterparms* fp, ssrc* state, int32_t sfrq, int32_t dfrq) {
     if (alloc_steps(fp, 1)) return 1;
     fp->order[0] = 0;
     fp->inc[0] = sfrq / dfrq;
+    sum_steps(fp);
     fp->rows = fp->taps = 1;
     fp->polyfilter = zeroed_rows(1, 1);
     if (!fp->polyfilter) return 1;
@@ -269,6 +276,7 @@ int ssrc_setup_down(filterparms* fp, ssrc* state, int32_t sfrq, int32_t dfrq) {
       fp->inc[i] = (per_out - fp->order[i]) / fp->n2y + 1;
       if (fp->order[(i + 1) % fp->n2y] == 0) --fp->inc[i];
     }
+    sum_steps(fp);
     if (build_polyfilter(fp, fp->n2, fp->n2y, fp->n2x, lpf2, fp->fs2,
                          static_cast<double>(fp->fs2) / fp->fs1))
       return 1;
@@ -314,12 +322,9 @@ int alloc_resampler_buffers(const filterparms* fp, ssrc* state, int32_t channels
 
 // The input frames stage 1 moves over for `count` steps from `phase`.
 int64_t polyphase_advance(const filterparms* fp, int32_t phase, int32_t count) {
-  int64_t advance = 0;
-  for (int32_t k = 0; k < count; ++k) {
-    advance += fp->inc[phase];
-    if (++phase == fp->steps) phase = 0;
-  }
-  return advance;
+  const int64_t end = static_cast<int64_t>(phase) + count;
+  const int64_t periods = end / fp->steps;
+  return periods * fp->inc_sum[fp->steps] + fp->inc_sum[end % fp->steps] - fp->inc_sum[phase];
 }
 
 void deinterleave(const double* in, int32_t channels, int32_t ch, int32_t frames, double* out) {
@@ -588,6 +593,8 @@ void ssrc_free(filterparms* fp, ssrc* state) {
     fp->padded_rows = nullptr;
     std::free(fp->order);
     std::free(fp->inc);
+    std::free(fp->inc_sum);
+    fp->inc_sum = nullptr;
     std::free(fp->fftfilter);
     std::free(fp->fft_ip);
     std::free(fp->fft_w);

@@ -43,6 +43,7 @@ struct filterparms {
   int32_t steps;      // entries of order/inc (up: osf x n1y; down: n2y)
   int32_t* order;     // per step: polyphase row
   int32_t* inc;       // per step: input advance in frames
+  int64_t* inc_sum;   // inc summed over the steps before each (steps + 1 entries)
   int32_t rows;       // rows of polyfilter
   int32_t taps;       // taps per row
   double** polyfilter;
