@@ -2,24 +2,24 @@
 
 #include <cstring>
 
-Bytes make_wav(const WavSpec& spec, const Bytes& data) {
-  int fmt_size = spec.fmt_size ? spec.fmt_size : (spec.extensible ? 40 : 16);
-  int bytes = spec.bits / 8;
+Bytes make_wav(const WavLayout& layout, const Bytes& data) {
+  int fmt_size = layout.fmt_size ? layout.fmt_size : (layout.extensible ? 40 : 16);
+  int bytes = layout.bits / 8;
   Bytes fmt;
-  uint16_t tag = spec.extensible ? 0xFFFE : (spec.is_float ? 3 : 1);
+  uint16_t tag = layout.extensible ? 0xFFFE : (layout.is_float ? 3 : 1);
   append_u16(fmt, tag);
-  append_u16(fmt, static_cast<uint16_t>(spec.channels));
-  append_u32(fmt, static_cast<uint32_t>(spec.rate));
-  append_u32(fmt, static_cast<uint32_t>(spec.rate * spec.channels * bytes));
-  append_u16(fmt, static_cast<uint16_t>(spec.channels * bytes));
-  append_u16(fmt, static_cast<uint16_t>(spec.bits));
+  append_u16(fmt, static_cast<uint16_t>(layout.channels));
+  append_u32(fmt, static_cast<uint32_t>(layout.rate));
+  append_u32(fmt, static_cast<uint32_t>(layout.rate * layout.channels * bytes));
+  append_u16(fmt, static_cast<uint16_t>(layout.channels * bytes));
+  append_u16(fmt, static_cast<uint16_t>(layout.bits));
   if (fmt_size >= 18) append_u16(fmt, static_cast<uint16_t>(fmt_size == 40 ? 22 : fmt_size - 18));
   if (fmt_size == 40) {
-    append_u16(fmt, static_cast<uint16_t>(spec.bits));
-    append_u32(fmt, spec.channel_mask);
+    append_u16(fmt, static_cast<uint16_t>(layout.bits));
+    append_u32(fmt, layout.channel_mask);
     const uint8_t guid[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
                               0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
-    for (int i = 0; i < 16; ++i) fmt.push_back(i == 0 ? (spec.is_float ? 3 : 1) : guid[i]);
+    for (int i = 0; i < 16; ++i) fmt.push_back(i == 0 ? (layout.is_float ? 3 : 1) : guid[i]);
   }
   fmt.resize(static_cast<size_t>(fmt_size), 0);
 
@@ -28,21 +28,21 @@ Bytes make_wav(const WavSpec& spec, const Bytes& data) {
   append_text(body, "fmt ");
   append_u32(body, static_cast<uint32_t>(fmt_size));
   body.insert(body.end(), fmt.begin(), fmt.end());
-  if (!spec.list_chunk.empty()) {
+  if (!layout.list_chunk.empty()) {
     append_text(body, "LIST");
-    append_u32(body, static_cast<uint32_t>(spec.list_chunk.size()));
-    body.insert(body.end(), spec.list_chunk.begin(), spec.list_chunk.end());
-    if (spec.list_chunk.size() & 1) body.push_back(0);
+    append_u32(body, static_cast<uint32_t>(layout.list_chunk.size()));
+    body.insert(body.end(), layout.list_chunk.begin(), layout.list_chunk.end());
+    if (layout.list_chunk.size() & 1) body.push_back(0);
   }
   append_text(body, "data");
-  append_u32(body, spec.declared_data_size >= 0 ? static_cast<uint32_t>(spec.declared_data_size)
+  append_u32(body, layout.declared_data_size >= 0 ? static_cast<uint32_t>(layout.declared_data_size)
                                                 : static_cast<uint32_t>(data.size()));
   body.insert(body.end(), data.begin(), data.end());
-  if (!spec.trailing_chunk.empty()) {
+  if (!layout.trailing_chunk.empty()) {
     if (data.size() & 1) body.push_back(0);
     append_text(body, "junk");
-    append_u32(body, static_cast<uint32_t>(spec.trailing_chunk.size()));
-    body.insert(body.end(), spec.trailing_chunk.begin(), spec.trailing_chunk.end());
+    append_u32(body, static_cast<uint32_t>(layout.trailing_chunk.size()));
+    body.insert(body.end(), layout.trailing_chunk.begin(), layout.trailing_chunk.end());
   }
   Bytes file;
   append_text(file, "RIFF");

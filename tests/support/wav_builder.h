@@ -7,7 +7,7 @@
 
 #include "test_files.h"
 
-struct WavSpec {
+struct WavLayout {
   int channels = 1;
   int rate = 48000;
   int bits = 16;             // 8, 16, 24, 32 or 64
@@ -20,10 +20,12 @@ struct WavSpec {
   int64_t declared_data_size = -1;  // data chunk size field; -1: the real size
 };
 
-// The header and data of a WAV holding `data` (already stored bytes).
-Bytes make_wav(const WavSpec& spec, const Bytes& data);
+using WavSpec = WavLayout;
 
-// Stores samples given as doubles in the spec's format (integer formats take
+// The header and data of a WAV holding `data` (already stored bytes).
+Bytes make_wav(const WavLayout& layout, const Bytes& data);
+
+// Stores samples given as doubles in the layout's format (integer formats take
 // the values as integers: v is cast to the stored integer type).
 Bytes pack_int_samples(const std::vector<int64_t>& values, int bits);
 Bytes pack_float_samples(const std::vector<double>& values, int bits);

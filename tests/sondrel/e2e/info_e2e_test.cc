@@ -17,9 +17,9 @@ const std::string DASHES =
 class InfoMode : public testing::Test {
  protected:
   // A WAV of `frames` silent frames.
-  std::string make(const std::string& name, WavSpec spec, int frames) {
-    Bytes data(static_cast<size_t>(frames) * spec.channels * (spec.bits / 8), 0);
-    write_file(dir.file(name), make_wav(spec, data));
+  std::string make(const std::string& name, WavLayout layout, int frames) {
+    Bytes data(static_cast<size_t>(frames) * layout.channels * (layout.bits / 8), 0);
+    write_file(dir.file(name), make_wav(layout, data));
     return name;
   }
   ProgramResult run(const std::vector<std::string>& args) {
@@ -31,12 +31,12 @@ class InfoMode : public testing::Test {
 };
 
 TEST_F(InfoMode, ExtensibleSixChannels) {
-  WavSpec spec;
-  spec.channels = 6;
-  spec.bits = 24;
-  spec.extensible = true;
-  spec.channel_mask = 0x3F;
-  make("six.wav", spec, 48000);
+  WavLayout layout;
+  layout.channels = 6;
+  layout.bits = 24;
+  layout.extensible = true;
+  layout.channel_mask = 0x3F;
+  make("six.wav", layout, 48000);
   ProgramResult r = run({"six.wav", "/i"});
   EXPECT_EQ(r.exit_status, 0);
   EXPECT_EQ(r.out, "");
@@ -58,19 +58,19 @@ TEST_F(InfoMode, ExtensibleSixChannels) {
 }
 
 TEST_F(InfoMode, MasksGiveTheirLabels) {
-  WavSpec quad;
+  WavLayout quad;
   quad.channels = 4;
   quad.extensible = true;
   quad.channel_mask = 0x33;
   make("quad.wav", quad, 10);
-  WavSpec eight;
+  WavLayout eight;
   eight.channels = 8;
   eight.bits = 32;
   eight.is_float = true;
   eight.extensible = true;
   eight.channel_mask = 0x63F;
   make("eight.wav", eight, 10);
-  WavSpec top;
+  WavLayout top;
   top.channels = 2;
   top.extensible = true;
   top.channel_mask = 0x30000;
@@ -98,7 +98,7 @@ TEST_F(InfoMode, MasksGiveTheirLabels) {
 }
 
 TEST_F(InfoMode, PlainHeadersHaveNoSpeakerFlags) {
-  WavSpec mono;
+  WavLayout mono;
   mono.rate = 44100;
   make("mono.wav", mono, 44100 * 3 + 22050);
   ProgramResult r = run({"mono.wav", "/I"});
@@ -118,8 +118,8 @@ TEST_F(InfoMode, PlainHeadersHaveNoSpeakerFlags) {
 }
 
 TEST_F(InfoMode, RefusedHeaderEndsTheRun) {
-  WavSpec spec;
-  make("good.wav", spec, 10);
+  WavLayout layout;
+  make("good.wav", layout, 10);
   write_text(dir.file("bad.wav"), "RIFF....WAVEfmX ");
   ProgramResult r = run({"bad.wav*good.wav", "/i"});
   EXPECT_EQ(r.err, "Error: Not a valid wav header, either file is corrupt, or is not a wav file!");

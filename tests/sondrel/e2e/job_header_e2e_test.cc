@@ -23,17 +23,17 @@ const std::string QUIET_BATCH_JOB =
 
 class JobHeaders : public testing::Test {
  protected:
-  void make(const std::string& name, WavSpec spec, int frames = 100) {
-    Bytes data(static_cast<size_t>(frames) * spec.channels * (spec.bits / 8), 0);
-    write_file(dir.file(name), make_wav(spec, data));
+  void make(const std::string& name, WavLayout layout, int frames = 100) {
+    Bytes data(static_cast<size_t>(frames) * layout.channels * (layout.bits / 8), 0);
+    write_file(dir.file(name), make_wav(layout, data));
   }
   ProgramResult run(const std::vector<std::string>& args) {
     ProgramOptions options;
     options.cwd = dir.path();
     return run_program(SONDREL, args, options);
   }
-  static WavSpec wav(int channels, int bits, bool extensible = false, uint32_t mask = 0) {
-    WavSpec s;
+  static WavLayout wav(int channels, int bits, bool extensible = false, uint32_t mask = 0) {
+    WavLayout s;
     s.channels = channels;
     s.bits = bits;
     s.extensible = extensible;

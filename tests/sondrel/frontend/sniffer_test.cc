@@ -21,10 +21,10 @@ void place(Bytes& data, size_t at, std::initializer_list<uint8_t> bytes) {
 }
 
 Sniffed sniff(const Bytes& data) {
-  WavSpec spec;
-  spec.channels = 2;
-  spec.rate = 44100;
-  Bytes wav = make_wav(spec, data);
+  WavLayout layout;
+  layout.channels = 2;
+  layout.rate = 44100;
+  Bytes wav = make_wav(layout, data);
   TempDir dir;
   write_file(dir.file("in.wav"), wav);
   Sniffed s{};

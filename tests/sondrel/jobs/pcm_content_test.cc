@@ -22,8 +22,8 @@ class PcmJobs : public testing::Test {
     options.cwd = dir.path();
     return run_program(SONDREL, args, options);
   }
-  void make(const std::string& name, const WavSpec& spec, const Bytes& data) {
-    write_file(dir.file(name), make_wav(spec, data));
+  void make(const std::string& name, const WavLayout& layout, const Bytes& data) {
+    write_file(dir.file(name), make_wav(layout, data));
   }
   WavFile out(const std::string& name) { return load_wav(dir.file(name)); }
   TempDir dir;
@@ -48,15 +48,15 @@ std::vector<int64_t> channel_of(const std::vector<int64_t>& v, int channels, int
 int64_t round_away(double x) { return static_cast<int64_t>(x >= 0 ? x + 0.5 : x - 0.5); }
 
 TEST_F(PcmJobs, SplitGivesEachChannelItsOwnFile) {
-  WavSpec spec;
-  spec.channels = 6;
-  spec.bits = 24;
-  spec.extensible = true;
-  spec.channel_mask = 0x3F;
-  spec.list_chunk = Bytes(20, 'l');
-  spec.trailing_chunk = Bytes(100, 0x7F);
+  WavLayout layout;
+  layout.channels = 6;
+  layout.bits = 24;
+  layout.extensible = true;
+  layout.channel_mask = 0x3F;
+  layout.list_chunk = Bytes(20, 'l');
+  layout.trailing_chunk = Bytes(100, 0x7F);
   const std::vector<int64_t> values = ramp(6, 1500);
-  make("six.wav", spec, pack_int_samples(values, 24));
+  make("six.wav", layout, pack_int_samples(values, 24));
   ProgramResult r = run({"six.wav", "/q"});
   EXPECT_EQ(r.exit_status, 0);
   EXPECT_EQ(r.out, "");
@@ -77,18 +77,18 @@ TEST_F(PcmJobs, SplitGivesEachChannelItsOwnFile) {
 }
 
 TEST_F(PcmJobs, ChannelSelectionPicksTheNamedChannels) {
-  WavSpec spec;
-  spec.channels = 6;
-  spec.bits = 16;
+  WavLayout layout;
+  layout.channels = 6;
+  layout.bits = 16;
   const std::vector<int64_t> values = ramp(6, 700);
-  make("m.wav", spec, pack_int_samples(values, 16));
+  make("m.wav", layout, pack_int_samples(values, 16));
   ASSERT_EQ(run({"m.wav", "/+FL,c", "/q"}).out, "");
   EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"m-C.wav", "m-FL.wav", "m.wav"}));
   EXPECT_EQ(unpack_int_samples(out("m-FL.wav").data, 16), channel_of(values, 6, 0));
   EXPECT_EQ(unpack_int_samples(out("m-C.wav").data, 16), channel_of(values, 6, 2));
 
   TempDir other;
-  write_file(other.file("m.wav"), make_wav(spec, pack_int_samples(values, 16)));
+  write_file(other.file("m.wav"), make_wav(layout, pack_int_samples(values, 16)));
   ProgramOptions options;
   options.cwd = other.path();
   run_program(SONDREL, {"m.wav", "/-LFE,SL", "/q"}, options);
@@ -98,11 +98,11 @@ TEST_F(PcmJobs, ChannelSelectionPicksTheNamedChannels) {
 }
 
 TEST_F(PcmJobs, RepackKeepsTheSelectedChannelsTogether) {
-  WavSpec spec;
-  spec.channels = 6;
-  spec.bits = 16;
+  WavLayout layout;
+  layout.channels = 6;
+  layout.bits = 16;
   const std::vector<int64_t> values = ramp(6, 600);
-  make("m.wav", spec, pack_int_samples(values, 16));
+  make("m.wav", layout, pack_int_samples(values, 16));
   run({"m.wav", "/mch", "/+FR,LFE,SR", "/q"});
   WavFile w = out("m(multichn).wav");
   ASSERT_TRUE(w.valid);
@@ -117,7 +117,7 @@ TEST_F(PcmJobs, RepackKeepsTheSelectedChannelsTogether) {
 }
 
 TEST_F(PcmJobs, InterleavePutsFileGInChannelGAndPadsShortFiles) {
-  WavSpec mono;
+  WavLayout mono;
   mono.bits = 24;
   mono.rate = 44100;
   std::vector<int64_t> a(1200), b(700), c(1000);
@@ -179,12 +179,12 @@ TEST_F(PcmJobs, ConversionRulesForEveryStoredFormat) {
   };
   for (const Case& c : cases) {
     TempDir work;
-    WavSpec spec;
-    spec.bits = c.bits;
-    spec.is_float = c.is_float;
-    spec.channels = 1;
+    WavLayout layout;
+    layout.bits = c.bits;
+    layout.is_float = c.is_float;
+    layout.channels = 1;
     Bytes data = c.is_float ? pack_float_samples(c.floats, c.bits) : pack_int_samples(c.ints, c.bits);
-    write_file(work.file("in.wav"), make_wav(spec, data));
+    write_file(work.file("in.wav"), make_wav(layout, data));
     ProgramOptions options;
     options.cwd = work.path();
     ProgramResult r = run_program(SONDREL, {"in.wav", "conv", "/x", c.option, "/q"}, options);
@@ -197,12 +197,12 @@ TEST_F(PcmJobs, ConversionRulesForEveryStoredFormat) {
 }
 
 TEST_F(PcmJobs, FloatOutputsAndExtensibleConversion) {
-  WavSpec spec;
-  spec.channels = 2;
-  spec.bits = 16;
-  spec.extensible = true;
-  spec.channel_mask = 0x3;
-  make("s.wav", spec, pack_int_samples({32767, -32767, 0, 16384}, 16));
+  WavLayout layout;
+  layout.channels = 2;
+  layout.bits = 16;
+  layout.extensible = true;
+  layout.channel_mask = 0x3;
+  make("s.wav", layout, pack_int_samples({32767, -32767, 0, 16384}, 16));
   run({"s.wav", "f", "/x", "/64f", "/q"});
   WavFile d = out("f.wav");
   ASSERT_TRUE(d.valid);
@@ -219,9 +219,9 @@ TEST_F(PcmJobs, FloatOutputsAndExtensibleConversion) {
 }
 
 TEST_F(PcmJobs, EmptyAndTruncatedData) {
-  WavSpec spec;
-  spec.channels = 2;
-  make("empty.wav", spec, Bytes());
+  WavLayout layout;
+  layout.channels = 2;
+  make("empty.wav", layout, Bytes());
   ProgramResult r = run({"empty.wav", "/q"});
   EXPECT_NE(r.err.find("Processing: Completed."), std::string::npos) << r.err;
   WavFile l = out("empty-L.wav");
@@ -231,7 +231,7 @@ TEST_F(PcmJobs, EmptyAndTruncatedData) {
   EXPECT_TRUE(l.data.empty());
 
   // The header announces 4000 frames; the file holds 1000 and a half.
-  WavSpec announced = spec;
+  WavLayout announced = layout;
   announced.declared_data_size = 16000;
   Bytes data = pack_int_samples(ramp(2, 1000), 16);
   data.push_back(0x55);
@@ -248,8 +248,8 @@ TEST_F(PcmJobs, EmptyAndTruncatedData) {
 }
 
 TEST_F(PcmJobs, NoOutputIsTheInput) {
-  WavSpec spec;
-  make("a.wav", spec, pack_int_samples({1, 2, 3}, 16));
+  WavLayout layout;
+  make("a.wav", layout, pack_int_samples({1, 2, 3}, 16));
   const Bytes before = read_file(dir.file("a.wav"));
   ProgramResult r = run({"a.wav", "a", "/x", "/24", "/q"});
   EXPECT_NE(r.err.find("is the input file"), std::string::npos) << r.err;
@@ -257,9 +257,9 @@ TEST_F(PcmJobs, NoOutputIsTheInput) {
 }
 
 TEST_F(PcmJobs, OutputsThatCannotBeCreated) {
-  WavSpec spec;
-  spec.channels = 2;
-  make("s.wav", spec, pack_int_samples({1, 2, 3, 4}, 16));
+  WavLayout layout;
+  layout.channels = 2;
+  make("s.wav", layout, pack_int_samples({1, 2, 3, 4}, 16));
   ProgramResult r = run({"s.wav", "missing/dir/out", "/q"});
   EXPECT_EQ(r.out, "Error: Unable to open output file: missing/dir/out-L.wav");
   EXPECT_EQ(r.exit_status, 0);

@@ -21,9 +21,9 @@ const std::string SONDREL = TOOLS_BIN_DIR "/sondrel";
 // A 4-channel 24-bit file of `seconds` seconds of noise-like content; the
 // job resamples it to 96 kHz so that it runs long enough to be interrupted.
 void make_input(const std::string& path, int seconds) {
-  WavSpec spec;
-  spec.channels = 4;
-  spec.bits = 24;
+  WavLayout layout;
+  layout.channels = 4;
+  layout.bits = 24;
   const size_t samples = static_cast<size_t>(seconds) * 48000 * 4;
   std::vector<int64_t> v(samples);
   uint32_t state = 12345;
@@ -32,7 +32,7 @@ void make_input(const std::string& path, int seconds) {
     v[i] = static_cast<int32_t>(state >> 8) - 8388608;
     v[i] /= 4;
   }
-  write_file(path, make_wav(spec, pack_int_samples(v, 24)));
+  write_file(path, make_wav(layout, pack_int_samples(v, 24)));
 }
 
 const std::vector<std::string> JOB = {"in.wav", "out", "/96000", "/d0"};

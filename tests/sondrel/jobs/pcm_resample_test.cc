@@ -44,12 +44,12 @@ TEST(PcmResample, FrameCountsFollowTheLengthRule) {
   for (const Pair& p : pairs) {
     for (int frames : {1000, p.from / 2 + 7, 3 * p.from + 11}) {
       TempDir dir;
-      WavSpec spec;
-      spec.rate = p.from;
-      spec.bits = 32;
-      spec.is_float = true;
+      WavLayout layout;
+      layout.rate = p.from;
+      layout.bits = 32;
+      layout.is_float = true;
       write_file(dir.file("in.wav"),
-                 make_wav(spec, pack_float_samples(tone(frames, 1000, p.from, 0.5), 32)));
+                 make_wav(layout, pack_float_samples(tone(frames, 1000, p.from, 0.5), 32)));
       ProgramResult r = run_in(dir, {"in.wav", "out", "/x", p.option, "/q"});
       WavFile w = load_wav(dir.file("out.wav"));
       ASSERT_TRUE(w.valid) << p.from << "->" << p.to << r.err;
@@ -66,13 +66,13 @@ TEST(PcmResample, StereoSplitEqualsTheMonoPath) {
   const int rate = 44100, frames = 30000;
   const std::vector<double> left = tone(frames, 440, rate, 0.7), right = tone(frames, 1234, rate, 0.3);
   TempDir dir;
-  WavSpec stereo;
+  WavLayout stereo;
   stereo.channels = 2;
   stereo.rate = rate;
   stereo.bits = 64;
   stereo.is_float = true;
   write_file(dir.file("st.wav"), make_wav(stereo, pack_float_samples(interleave(left, right), 64)));
-  WavSpec mono = stereo;
+  WavLayout mono = stereo;
   mono.channels = 1;
   write_file(dir.file("left.wav"), make_wav(mono, pack_float_samples(left, 64)));
   write_file(dir.file("right.wav"), make_wav(mono, pack_float_samples(right, 64)));
@@ -122,14 +122,14 @@ TEST(PcmCrossCheck, AgreesWithSoxWithinOneLsb) {
     s16.push_back(static_cast<int64_t>(std::lround(x * 32767)));
     s24.push_back(static_cast<int64_t>(std::lround(x * 8388607)));
   }
-  WavSpec spec;
-  spec.bits = 16;
-  write_file(dir.file("a16.wav"), make_wav(spec, pack_int_samples(s16, 16)));
-  spec.bits = 24;
-  write_file(dir.file("a24.wav"), make_wav(spec, pack_int_samples(s24, 24)));
-  spec.bits = 32;
-  spec.is_float = true;
-  write_file(dir.file("af.wav"), make_wav(spec, pack_float_samples(signal, 32)));
+  WavLayout layout;
+  layout.bits = 16;
+  write_file(dir.file("a16.wav"), make_wav(layout, pack_int_samples(s16, 16)));
+  layout.bits = 24;
+  write_file(dir.file("a24.wav"), make_wav(layout, pack_int_samples(s24, 24)));
+  layout.bits = 32;
+  layout.is_float = true;
+  write_file(dir.file("af.wav"), make_wav(layout, pack_float_samples(signal, 32)));
 
   struct Case { const char* in; const char* sox_bits; const char* option; int bits; int64_t tolerance; };
   const Case cases[] = {{"a16.wav", "24", "/24", 24, 255}, {"a24.wav", "16", "/16", 16, 1},

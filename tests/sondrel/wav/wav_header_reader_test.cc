@@ -40,11 +40,11 @@ const char* const BAD_DEPTH =
     "Error: non supported bit depth (supported: 8, 16, 24, 32 bit int, 32 & 64 bit float).";
 
 TEST(WavHeader, CanonicalPcm) {
-  WavSpec spec;
-  spec.channels = 2;
-  spec.rate = 44100;
-  spec.bits = 16;
-  Read r = read_bytes(make_wav(spec, samples(400)));
+  WavLayout layout;
+  layout.channels = 2;
+  layout.rate = 44100;
+  layout.bits = 16;
+  Read r = read_bytes(make_wav(layout, samples(400)));
   ASSERT_EQ(r.result, 0) << r.err;
   EXPECT_EQ(r.file.data_offset, 44);
   EXPECT_EQ(r.file.data_size, 400u);
@@ -57,50 +57,50 @@ TEST(WavHeader, CanonicalPcm) {
 }
 
 TEST(WavHeader, ExtensibleIntegerAndFloat) {
-  WavSpec spec;
-  spec.channels = 6;
-  spec.bits = 24;
-  spec.extensible = true;
-  spec.channel_mask = 0x3F;
-  Read r = read_bytes(make_wav(spec, samples(6 * 3 * 10)));
+  WavLayout layout;
+  layout.channels = 6;
+  layout.bits = 24;
+  layout.extensible = true;
+  layout.channel_mask = 0x3F;
+  Read r = read_bytes(make_wav(layout, samples(6 * 3 * 10)));
   ASSERT_EQ(r.result, 0) << r.err;
   EXPECT_EQ(r.file.data_offset, 68);
   EXPECT_EQ(r.file.channel_mask, 0x3Fu);
   EXPECT_EQ(r.file.is_float, 0);
   EXPECT_EQ(r.file.frame_count, 10u);
 
-  spec.is_float = true;
-  spec.bits = 32;
-  Read f = read_bytes(make_wav(spec, samples(6 * 4 * 10)));
+  layout.is_float = true;
+  layout.bits = 32;
+  Read f = read_bytes(make_wav(layout, samples(6 * 4 * 10)));
   ASSERT_EQ(f.result, 0) << f.err;
   EXPECT_EQ(f.file.is_float, 1);
 }
 
 TEST(WavHeader, OddFmtSizes) {
-  WavSpec spec;
-  spec.is_float = true;
-  spec.bits = 32;
-  spec.fmt_size = 18;
-  Read f = read_bytes(make_wav(spec, samples(64)));
+  WavLayout layout;
+  layout.is_float = true;
+  layout.bits = 32;
+  layout.fmt_size = 18;
+  Read f = read_bytes(make_wav(layout, samples(64)));
   ASSERT_EQ(f.result, 0) << f.err;
   EXPECT_EQ(f.file.data_offset, 46);
   // Offset 40 is read as a mask even though, here, it holds "ta" and the
   // low half of the data size (64).
   EXPECT_EQ(f.file.channel_mask, 0x00406174u);
 
-  spec.is_float = false;
-  spec.bits = 16;
-  Read i = read_bytes(make_wav(spec, samples(64)));
+  layout.is_float = false;
+  layout.bits = 16;
+  Read i = read_bytes(make_wav(layout, samples(64)));
   EXPECT_EQ(i.result, 1);
   EXPECT_EQ(i.err, UNSUPPORTED);
 }
 
 TEST(WavHeader, BitsComeFromTheByteRate) {
-  WavSpec spec;
-  spec.channels = 2;
-  spec.rate = 44100;
-  spec.bits = 16;
-  Bytes b = make_wav(spec, samples(400));
+  WavLayout layout;
+  layout.channels = 2;
+  layout.rate = 44100;
+  layout.bits = 16;
+  Bytes b = make_wav(layout, samples(400));
   put_u16(b, 34, 24);  // the bits field is not read
   Read r = read_bytes(b);
   ASSERT_EQ(r.result, 0);
@@ -108,10 +108,10 @@ TEST(WavHeader, BitsComeFromTheByteRate) {
 }
 
 TEST(WavHeader, ChunksBeforeAndAfterTheData) {
-  WavSpec spec;
-  spec.list_chunk = Bytes(30, 'i');
-  spec.trailing_chunk = Bytes(50, 't');
-  Read r = read_bytes(make_wav(spec, samples(100)));
+  WavLayout layout;
+  layout.list_chunk = Bytes(30, 'i');
+  layout.trailing_chunk = Bytes(50, 't');
+  Read r = read_bytes(make_wav(layout, samples(100)));
   ASSERT_EQ(r.result, 0) << r.err;
   EXPECT_EQ(r.file.data_offset, 44 + 38);
   EXPECT_EQ(r.file.data_size, 100u);
@@ -119,16 +119,16 @@ TEST(WavHeader, ChunksBeforeAndAfterTheData) {
 }
 
 TEST(WavHeader, AnnouncedDataBeyondTheFileIsKept) {
-  WavSpec spec;
-  spec.declared_data_size = 1000000;
-  Read r = read_bytes(make_wav(spec, samples(56)));
+  WavLayout layout;
+  layout.declared_data_size = 1000000;
+  Read r = read_bytes(make_wav(layout, samples(56)));
   ASSERT_EQ(r.result, 0);
   EXPECT_EQ(r.file.data_size, 1000000u);
 }
 
 TEST(WavHeader, Refusals) {
-  WavSpec spec;
-  Bytes good = make_wav(spec, samples(100));
+  WavLayout layout;
+  Bytes good = make_wav(layout, samples(100));
 
   Bytes not_riff = good;
   not_riff[0] = 'r';
@@ -161,7 +161,7 @@ TEST(WavHeader, Refusals) {
   Bytes tag = good;
   put_u16(tag, 20, 2);
   EXPECT_EQ(read_bytes(tag).err, UNSUPPORTED);
-  WavSpec ext;
+  WavLayout ext;
   ext.extensible = true;
   Bytes sub = make_wav(ext, samples(100));
   sub[44] = 2;
@@ -171,7 +171,7 @@ TEST(WavHeader, Refusals) {
   Bytes half = good;
   put_u16(half, 20, 3);
   EXPECT_EQ(read_bytes(half).err, UNSUPPORTED);
-  WavSpec wide;
+  WavLayout wide;
   wide.bits = 32;
   Bytes int64 = make_wav(wide, samples(160));
   put_u32(int64, 28, 48000 * 8);
@@ -186,13 +186,13 @@ TEST(WavHeader, Refusals) {
 }
 
 TEST(WavHeader, DataSearchEndsAtTheHeaderBytes) {
-  WavSpec spec;
-  spec.list_chunk = Bytes(160, 'i');  // "data" at 36 + 168 = 204
-  Read near = read_bytes(make_wav(spec, samples(10)));
+  WavLayout layout;
+  layout.list_chunk = Bytes(160, 'i');  // "data" at 36 + 168 = 204
+  Read near = read_bytes(make_wav(layout, samples(10)));
   ASSERT_EQ(near.result, 0) << near.err;
   EXPECT_EQ(near.file.data_offset, 212);
-  spec.list_chunk = Bytes(172, 'i');  // "data" at 216: beyond the 210 bytes read
-  EXPECT_EQ(read_bytes(make_wav(spec, samples(10))).result, 1);
+  layout.list_chunk = Bytes(172, 'i');  // "data" at 216: beyond the 210 bytes read
+  EXPECT_EQ(read_bytes(make_wav(layout, samples(10))).result, 1);
 }
 
 }  // namespace
