@@ -12,7 +12,7 @@
 #   bench/decode_bench.sh [build-dir] [rounds] [minutes]
 set -e
 here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-$here/../build}
+build=$(cd "${1:-$here/../build}" && pwd)
 rounds=${2:-3}
 minutes=${3:-10}
 sondrel=$build/bin/sondrel
