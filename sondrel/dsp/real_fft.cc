@@ -47,9 +47,9 @@ void make_twiddles(int32_t big_n, double* w) {
     double* block = w + stage_offset(l);
     for (int32_t j = 0; j < l / 4; ++j) {
       const double angle = two_pi * j / l;
-      double* b = block + (j / 2) * 8 + 2 * (j & 1);
+      double* b = block + (j / 4) * 16 + 2 * (j & 3);
       b[0] = b[1] = std::cos(angle);
-      b[4] = b[5] = std::sin(angle);
+      b[8] = b[9] = std::sin(angle);
     }
   }
 }
@@ -208,6 +208,22 @@ void bit_reverse(int32_t big_n, double* a) {
 
 }  // namespace fft_detail
 
+namespace {
+int32_t kernel_limit = 2;
+}
+
+int32_t real_fft_kernel_level() {
+  static const int32_t present =
+      !fft_detail::have_avx2_kernels() ? 0 : fft_detail::have_avx512_kernels() ? 2 : 1;
+  return present < kernel_limit ? present : kernel_limit;
+}
+
+void real_fft_set_kernel_limit(int32_t limit) { kernel_limit = limit; }
+
+namespace fft_detail {
+bool use_avx512() { return real_fft_kernel_level() >= 2; }
+}  // namespace fft_detail
+
 using fft_detail::FftTables;
 
 void real_fft(int32_t n, int32_t direction, double* a, int32_t* ip, double* w) {
@@ -229,8 +245,7 @@ void real_fft(int32_t n, int32_t direction, double* a, int32_t* ip, double* w) {
   FftTables t{w, w + nw, n >= 8 ? (4 * nc) / n : 1};
   const int32_t big_n = n / 2;
 
-  const bool vector = t.ct_step == 1 && n >= fft_detail::MIN_VECTOR_N &&
-                      fft_detail::have_avx2_kernels();
+  const bool vector = t.ct_step == 1 && n >= fft_detail::MIN_VECTOR_N && real_fft_kernel_level() >= 1;
   if (direction >= 0) {
     if (vector) {
       fft_detail::real_fft_forward_avx2(n, a, t);
@@ -261,7 +276,7 @@ void packed_spectrum_multiply(int32_t n, double* a, const double* f) {
   if (n < 2) return;
   a[0] *= f[0];
   a[1] *= f[1];
-  if (n >= 8 && fft_detail::have_avx2_kernels()) {
+  if (n >= 8 && real_fft_kernel_level() >= 1) {
     fft_detail::packed_multiply_avx2(n, a, f);
     return;
   }
@@ -277,7 +292,7 @@ void real_fft_convolve(int32_t n, double* a, const double* f, int32_t* ip, doubl
   int32_t m = 0;
   while ((1 << m) < n / 2) ++m;
   if (n >= fft_detail::MIN_VECTOR_N && m % 2 == 0 && ip[0] == n / 4 && ip[1] == n / 4 &&
-      fft_detail::have_avx2_kernels()) {
+      real_fft_kernel_level() >= 1) {
     fft_detail::FftTables t{w, w + n / 4, 1};
     fft_detail::real_fft_convolve_avx2(n, a, f, t);
     return;

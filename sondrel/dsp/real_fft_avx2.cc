@@ -76,8 +76,8 @@ void stage4(double* a, int32_t count) {
 
 // w for columns j, j+1 of a stored stage, already doubled up.
 inline Twiddle load_stage_twiddle(const double* tw, int32_t l, int32_t j) {
-  const double* b = tw + stage_offset(l) + (j / 2) * 8;
-  return {_mm256_loadu_pd(b), _mm256_loadu_pd(b + 4)};
+  const double* b = tw + stage_offset(l) + (j / 4) * 16 + 2 * (j & 3);
+  return {_mm256_loadu_pd(b), _mm256_loadu_pd(b + 8)};
 }
 
 // Products of prepared factors, without shuffles.
@@ -96,6 +96,10 @@ inline Twiddle tw_square(const Twiddle& a) {
 // a power of two apart and would crowd the same cache sets).
 template <int SIGN>
 void stage_stored(double* a, int32_t begin, int32_t end, int32_t l, const double* tw) {
+  if (use_avx512()) {
+    stage_stored_avx512(a, begin, end, l, tw, SIGN, 0);
+    return;
+  }
   const int32_t q = l / 4;
   if (q >= 64) {
     for (int32_t base = begin; base < end; base += l) {
@@ -158,6 +162,10 @@ void stage4_dif(double* a, int32_t count) {
 
 template <int SIGN>
 void stage_stored_dif(double* a, int32_t begin, int32_t end, int32_t l, const double* tw) {
+  if (use_avx512()) {
+    stage_stored_avx512(a, begin, end, l, tw, SIGN, 1);
+    return;
+  }
   const int32_t q = l / 4;
   if (q >= 64) {
     for (int32_t base = begin; base < end; base += l) {

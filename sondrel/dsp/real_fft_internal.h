@@ -4,10 +4,10 @@
 // Table layout in w (nw doubles, then nc doubles):
 // - twiddle part: for every radix-4 stage of size L = 16, 64, ... up to a
 //   quarter of the complex length, the factors w(j) = e^(2 pi i j / L) for
-//   j < L/4, from double offset (L - 16) / 3 on, in blocks of two j with the
-//   values doubled up for the vector multiply: cos(j) cos(j) cos(j+1)
-//   cos(j+1) sin(j) sin(j) sin(j+1) sin(j+1). The stages use w, w^2, w^3;
-//   the powers are formed from w.
+//   j < L/4, from double offset (L - 16) / 3 on, in blocks of four j with
+//   the values doubled up for the vector multiply: cos(j) cos(j) cos(j+1)
+//   cos(j+1) ... cos(j+3) cos(j+3), then the sines alike. The stages use w,
+//   w^2, w^3; the powers are formed from w.
 // - cosine part: the pairs 0.5 cos(pi K / N), 0.5 sin(pi K / N) for
 //   K < N/4, N being the complex length the tables were built for. The real
 //   pass and the last stages take their factors from it by symmetry.
@@ -29,9 +29,9 @@ struct FftTables {
 inline int32_t stage_offset(int32_t l) { return (l - 16) / 3; }
 // w(j) of stage `l` from the twiddle part.
 inline void stage_factor(const double* tw, int32_t l, int32_t j, double* c, double* s) {
-  const double* b = tw + stage_offset(l) + (j / 2) * 8 + 2 * (j & 1);
+  const double* b = tw + stage_offset(l) + (j / 4) * 16 + 2 * (j & 3);
   *c = b[0];
-  *s = b[4];
+  *s = b[8];
 }
 
 // Vector kernels, present when the processor has them. Each transforms the
@@ -39,6 +39,12 @@ inline void stage_factor(const double* tw, int32_t l, int32_t j, double* c, doub
 // tables built for this n (ct_step 1) and n >= MIN_VECTOR_N.
 constexpr int32_t MIN_VECTOR_N = 256;
 bool have_avx2_kernels();
+bool have_avx512_kernels();
+bool use_avx512();  // present and not limited for tests
+// AVX-512 radix-4 stages over [begin, end) for stored stage tables (l >= 16);
+// sign 1 or -1; dif selects the decimation-in-frequency butterfly.
+void stage_stored_avx512(double* a, int32_t begin, int32_t end, int32_t l, const double* tw,
+                         int32_t sign, int32_t dif);
 void real_fft_forward_avx2(int32_t n, double* a, const FftTables& t);
 void real_fft_inverse_avx2(int32_t n, double* a, const FftTables& t);
 void packed_multiply_avx2(int32_t n, double* a, const double* f);

@@ -1,6 +1,8 @@
 // Portable polyphase kernel, and the choice of the vector one.
 #include "dsp/ssrc/polyphase.h"
 
+#include "dsp/real_fft.h"
+
 void polyphase_run_avx2(const PolyphaseRows& rows, const int32_t* order, const int32_t* inc,
                         int32_t steps, int32_t phase, const double* x, int32_t pos,
                         int32_t count, double* out, int32_t out_step);
@@ -8,8 +10,7 @@ void polyphase_run_avx2(const PolyphaseRows& rows, const int32_t* order, const i
 void polyphase_run(const PolyphaseRows& rows, const int32_t* order, const int32_t* inc,
                    int32_t steps, int32_t phase, const double* x, int32_t pos, int32_t count,
                    double* out, int32_t out_step) {
-  static const bool vector = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-  if (vector) {
+  if (real_fft_kernel_level() >= 1) {  // AVX2 and FMA present
     polyphase_run_avx2(rows, order, inc, steps, phase, x, pos, count, out, out_step);
     return;
   }

@@ -56,7 +56,19 @@ double max_abs_diff(const std::vector<double>& a, const std::vector<double>& b) 
   return m;
 }
 
-TEST(RealFft, ForwardMatchesDirectTransformForEverySize) {
+// Every test runs with the portable code, the AVX2 kernels and the AVX-512
+// ones, as far as the processor has them.
+class RealFftKernels : public testing::TestWithParam<int32_t> {
+ protected:
+  void SetUp() override {
+    real_fft_set_kernel_limit(2);
+    if (GetParam() > real_fft_kernel_level()) GTEST_SKIP() << "processor lacks these kernels";
+    real_fft_set_kernel_limit(GetParam());
+  }
+  void TearDown() override { real_fft_set_kernel_limit(2); }
+};
+
+TEST_P(RealFftKernels, ForwardMatchesDirectTransformForEverySize) {
   for (int32_t n = 2; n <= 2048; n *= 2) {
     const std::vector<double> x = random_signal(n, static_cast<uint32_t>(n));
     std::vector<double> a = x;
@@ -67,7 +79,7 @@ TEST(RealFft, ForwardMatchesDirectTransformForEverySize) {
   }
 }
 
-TEST(RealFft, LargeSizesMatchDirectTransformAtSampledBins) {
+TEST_P(RealFftKernels, LargeSizesMatchDirectTransformAtSampledBins) {
   // Full direct DFTs of the resampler's sizes are too slow; check a spread of
   // bins, including both ends and the quarter points where the tables fold.
   for (int32_t n : {4096, 65536, 131072, 262144}) {
@@ -98,7 +110,7 @@ TEST(RealFft, LargeSizesMatchDirectTransformAtSampledBins) {
   }
 }
 
-TEST(RealFft, InverseOfForwardIsInputTimesHalfLength) {
+TEST_P(RealFftKernels, InverseOfForwardIsInputTimesHalfLength) {
   for (int32_t n = 2; n <= 262144; n *= 2) {
     const std::vector<double> x = random_signal(n, 99u + static_cast<uint32_t>(n));
     std::vector<double> a = x;
@@ -111,7 +123,7 @@ TEST(RealFft, InverseOfForwardIsInputTimesHalfLength) {
   }
 }
 
-TEST(RealFft, UnitImpulseHasFlatRealSpectrum) {
+TEST_P(RealFftKernels, UnitImpulseHasFlatRealSpectrum) {
   const int32_t n = 1024;
   std::vector<double> a(n, 0.0);
   a[0] = 1.0;
@@ -137,7 +149,7 @@ void multiply_packed(std::vector<double>& f, const std::vector<double>& g) {
   }
 }
 
-TEST(RealFft, ProductOfTransformsGivesCircularConvolution) {
+TEST_P(RealFftKernels, ProductOfTransformsGivesCircularConvolution) {
   for (int32_t n : {16, 128, 512, 4096}) {
     const std::vector<double> x = random_signal(n, 5u);
     const std::vector<double> h = random_signal(n, 6u);
@@ -157,7 +169,7 @@ TEST(RealFft, ProductOfTransformsGivesCircularConvolution) {
   }
 }
 
-TEST(RealFft, ConvolveMatchesTransformProductInverse) {
+TEST_P(RealFftKernels, ConvolveMatchesTransformProductInverse) {
   for (int32_t n : {8, 64, 512, 1024, 2048, 8192, 32768, 131072, 262144}) {
     const std::vector<double> x = random_signal(n, 21u + static_cast<uint32_t>(n));
     std::vector<double> f = random_signal(n, 22u + static_cast<uint32_t>(n));
@@ -176,7 +188,7 @@ TEST(RealFft, ConvolveMatchesTransformProductInverse) {
   }
 }
 
-TEST(RealFft, TablesAreBuiltOnceAndServeSmallerSizes) {
+TEST_P(RealFftKernels, TablesAreBuiltOnceAndServeSmallerSizes) {
   const int32_t n = 131072;
   Work work(n);
   std::vector<double> a = random_signal(n, 11u);
@@ -208,5 +220,7 @@ TEST(RealFft, TablesAreBuiltOnceAndServeSmallerSizes) {
     EXPECT_LT(worst, 1e-9) << "m = " << m;
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Levels, RealFftKernels, testing::Values(0, 1, 2));
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "dsp/real_fft.h"
 #include "dsp/ssrc/ssrc.h"
 #include "resample_driver.h"
 
@@ -304,6 +305,25 @@ TEST(SsrcQuality, ThirtyTwoBitSourceStartsOneIntermediateSampleLater) {
   const Fit f32 = fit_sine(r32.frames, 1000.0, 48000, 12000, r32.frames.size() - 12000);
   // One sample of 144 kHz later in the stream: the phase leads by 2 pi f / fs2.
   EXPECT_NEAR(f32.phase - f16.phase, 2 * M_PI * 1000.0 / 144000.0, 1e-6);
+}
+
+TEST(SsrcQuality, EveryKernelLevelGivesTheSameOutput) {
+  for (const auto& pair : {std::pair<int32_t, int32_t>{44100, 48000}, {48000, 44100}}) {
+    const std::vector<double> x = sine(1000.0, pair.first, 90000, 0.5);
+    std::vector<ResampleRun> runs;
+    for (int32_t level = 0; level <= real_fft_kernel_level(); ++level) {
+      real_fft_set_kernel_limit(level);
+      runs.push_back(resample(pair.first, pair.second, 1, x));
+    }
+    real_fft_set_kernel_limit(2);
+    for (size_t r = 1; r < runs.size(); ++r) {
+      ASSERT_EQ(runs[r].delivered, runs[0].delivered);
+      double worst = 0;
+      for (size_t i = 0; i < runs[0].frames.size(); ++i)
+        worst = std::max(worst, std::fabs(runs[r].frames[i] - runs[0].frames[i]));
+      EXPECT_LT(worst, 1e-12) << pair.first << " -> " << pair.second << ", level " << r;
+    }
+  }
 }
 
 // No frames appended: the stage-1 read position runs past what the buffer holds.
