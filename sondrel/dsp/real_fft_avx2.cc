@@ -54,26 +54,6 @@ inline void butterfly4(double* x0, double* x1, double* x2, double* x3, const Twi
   _mm256_storeu_pd(x3, _mm256_sub_pd(t1, t3));
 }
 
-// Stage of size 4 over `count` complex values: no twiddles.
-template <int SIGN>
-void stage4(double* a, int32_t count) {
-  const __m256d high_minus = _mm256_set_pd(-0.0, -0.0, 0.0, 0.0);
-  for (int32_t g = 0; g < count; g += 4) {
-    double* p = a + 2 * g;
-    const __m256d u = _mm256_loadu_pd(p);      // A B
-    const __m256d v = _mm256_loadu_pd(p + 4);  // C D
-    const __m256d us = _mm256_permute2f128_pd(u, u, 0x01);  // B A
-    const __m256d vs = _mm256_permute2f128_pd(v, v, 0x01);  // D C
-    // (A+B, A-B) and (C+D, C-D): x + swapped x with the high half negated
-    // on the original side.
-    const __m256d s = _mm256_add_pd(_mm256_xor_pd(u, high_minus), us);
-    const __m256d r = _mm256_add_pd(_mm256_xor_pd(v, high_minus), vs);
-    const __m256d rr = _mm256_blend_pd(r, times_i<SIGN>(r), 0xC);  // (t2, t3)
-    _mm256_storeu_pd(p, _mm256_add_pd(s, rr));
-    _mm256_storeu_pd(p + 4, _mm256_sub_pd(s, rr));
-  }
-}
-
 // w for columns j, j+1 of a stored stage, already doubled up.
 inline Twiddle load_stage_twiddle(const double* tw, int32_t l, int32_t j) {
   const double* b = tw + stage_offset(l) + (j / 4) * 16 + 2 * (j & 3);
@@ -144,23 +124,6 @@ inline void butterfly4_dif(double* x0, double* x1, double* x2, double* x3, const
 }
 
 template <int SIGN>
-void stage4_dif(double* a, int32_t count) {
-  const __m256d high_minus = _mm256_set_pd(-0.0, -0.0, 0.0, 0.0);
-  for (int32_t g = 0; g < count; g += 4) {
-    double* p = a + 2 * g;
-    const __m256d u = _mm256_loadu_pd(p);      // A B
-    const __m256d v = _mm256_loadu_pd(p + 4);  // C D
-    const __m256d s = _mm256_add_pd(u, v);     // t0 t2
-    const __m256d r0 = _mm256_sub_pd(u, v);    // t1, B-D
-    const __m256d r = _mm256_blend_pd(r0, times_i<SIGN>(r0), 0xC);  // t1 t3
-    _mm256_storeu_pd(p, _mm256_add_pd(_mm256_xor_pd(s, high_minus),
-                                      _mm256_permute2f128_pd(s, s, 0x01)));
-    _mm256_storeu_pd(p + 4, _mm256_add_pd(_mm256_xor_pd(r, high_minus),
-                                          _mm256_permute2f128_pd(r, r, 0x01)));
-  }
-}
-
-template <int SIGN>
 void stage_stored_dif(double* a, int32_t begin, int32_t end, int32_t l, const double* tw) {
   if (use_avx512()) {
     stage_stored_avx512(a, begin, end, l, tw, SIGN, 1);
@@ -186,6 +149,90 @@ void stage_stored_dif(double* a, int32_t begin, int32_t end, int32_t l, const do
     for (int32_t base = begin; base < end; base += l) {
       double* x0 = a + 2 * (base + j);
       butterfly4_dif<SIGN>(x0, x0 + 2 * q, x0 + 4 * q, x0 + 6 * q, w1, w2, w3);
+    }
+  }
+}
+
+// Size-4 butterflies on the four values of u (values 0, 1) and v (2, 3).
+template <int SIGN>
+inline void dit4_in_place(__m256d& u, __m256d& v) {
+  const __m256d high_minus = _mm256_set_pd(-0.0, -0.0, 0.0, 0.0);
+  const __m256d s = _mm256_add_pd(_mm256_xor_pd(u, high_minus), _mm256_permute2f128_pd(u, u, 0x01));
+  const __m256d r = _mm256_add_pd(_mm256_xor_pd(v, high_minus), _mm256_permute2f128_pd(v, v, 0x01));
+  const __m256d rr = _mm256_blend_pd(r, times_i<SIGN>(r), 0xC);
+  u = _mm256_add_pd(s, rr);
+  v = _mm256_sub_pd(s, rr);
+}
+
+template <int SIGN>
+inline void dif4_in_place(__m256d& u, __m256d& v) {
+  const __m256d high_minus = _mm256_set_pd(-0.0, -0.0, 0.0, 0.0);
+  const __m256d s = _mm256_add_pd(u, v);
+  const __m256d r0 = _mm256_sub_pd(u, v);
+  const __m256d r = _mm256_blend_pd(r0, times_i<SIGN>(r0), 0xC);
+  u = _mm256_add_pd(_mm256_xor_pd(s, high_minus), _mm256_permute2f128_pd(s, s, 0x01));
+  v = _mm256_add_pd(_mm256_xor_pd(r, high_minus), _mm256_permute2f128_pd(r, r, 0x01));
+}
+
+// Bit reversal of the N complex values fused with the size-4 stage: after
+// it for the forward (DIT) transform, before it for the inverse (DIF). Works
+// on 8 x 8 tiles: value hi.mid.lo goes to rev(lo).rev(mid).rev(hi), so tile
+// mid and tile rev(mid) trade places, transposed; a destination row is a
+// source column in bit-reversed order. N >= 64.
+template <int SIGN, bool DIF_BEFORE>
+void bit_reverse_stage4(int32_t big_n, double* a) {
+  int32_t m = 0;
+  while ((1 << m) < big_n) ++m;
+  const int32_t mid_bits = m - 6;
+  const int32_t stride = big_n >> 3;  // complex values between tile rows
+  alignas(32) double tile_a[128], tile_b[128];
+  auto load_tile = [&](int32_t mid, double* tile) {
+    for (int32_t hi = 0; hi < 8; ++hi) {
+      const double* row = a + 2 * (static_cast<int64_t>(hi) * stride + mid * 8);
+      __m256d r0 = _mm256_loadu_pd(row), r1 = _mm256_loadu_pd(row + 4);
+      __m256d r2 = _mm256_loadu_pd(row + 8), r3 = _mm256_loadu_pd(row + 12);
+      if (DIF_BEFORE) {
+        dif4_in_place<SIGN>(r0, r1);
+        dif4_in_place<SIGN>(r2, r3);
+      }
+      double* t = tile + 16 * hi;
+      _mm256_store_pd(t, r0);
+      _mm256_store_pd(t + 4, r1);
+      _mm256_store_pd(t + 8, r2);
+      _mm256_store_pd(t + 12, r3);
+    }
+  };
+  // Destination row hi of tile mid: source column rev(hi), rows 0 4 2 6 1 5 3 7.
+  auto store_tile = [&](int32_t mid, const double* tile) {
+    static const int32_t REV3[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+    for (int32_t hi = 0; hi < 8; ++hi) {
+      const double* col = tile + 2 * REV3[hi];
+      __m256d r0 = _mm256_set_m128d(_mm_load_pd(col + 16 * 4), _mm_load_pd(col + 16 * 0));
+      __m256d r1 = _mm256_set_m128d(_mm_load_pd(col + 16 * 6), _mm_load_pd(col + 16 * 2));
+      __m256d r2 = _mm256_set_m128d(_mm_load_pd(col + 16 * 5), _mm_load_pd(col + 16 * 1));
+      __m256d r3 = _mm256_set_m128d(_mm_load_pd(col + 16 * 7), _mm_load_pd(col + 16 * 3));
+      if (!DIF_BEFORE) {
+        dit4_in_place<SIGN>(r0, r1);
+        dit4_in_place<SIGN>(r2, r3);
+      }
+      double* row = a + 2 * (static_cast<int64_t>(hi) * stride + mid * 8);
+      _mm256_storeu_pd(row, r0);
+      _mm256_storeu_pd(row + 4, r1);
+      _mm256_storeu_pd(row + 8, r2);
+      _mm256_storeu_pd(row + 12, r3);
+    }
+  };
+  for (int32_t mid = 0; mid < (1 << mid_bits); ++mid) {
+    int32_t rmid = 0;
+    for (int32_t b = 0, v = mid; b < mid_bits; ++b, v >>= 1) rmid = (rmid << 1) | (v & 1);
+    if (rmid < mid) continue;
+    load_tile(mid, tile_a);
+    if (rmid == mid) {
+      store_tile(mid, tile_a);
+    } else {
+      load_tile(rmid, tile_b);
+      store_tile(mid, tile_b);
+      store_tile(rmid, tile_a);
     }
   }
 }
@@ -265,13 +312,12 @@ void stage_radix2_last(double* a, int32_t big_n, const FftTables& t) {
 
 template <int SIGN>
 void complex_fft(int32_t big_n, double* a, const FftTables& t) {
-  bit_reverse(big_n, a);
+  bit_reverse_stage4<SIGN, false>(big_n, a);
   int32_t top4 = 4;
   while (top4 * 4 <= big_n) top4 *= 4;
   // Blocks run the stages whose tables are stored (up to a quarter of N).
   const int32_t block = top4 / 4 < CACHE_BLOCK ? top4 / 4 : CACHE_BLOCK;
   for (int32_t begin = 0; begin < big_n; begin += block) {
-    stage4<SIGN>(a + 2 * begin, block);
     for (int32_t l = 16; l <= block; l *= 4) stage_stored<SIGN>(a, begin, begin + block, l, t.tw);
   }
   for (int32_t l = block * 4; l <= top4; l *= 4) {
@@ -338,10 +384,9 @@ void real_pass(int32_t n, double* a, const FftTables& t) {
 int32_t below_top_block(int32_t big_n) { return big_n / 4 < CACHE_BLOCK ? big_n / 4 : CACHE_BLOCK; }
 
 void forward_below_top(int32_t big_n, double* a, const FftTables& t) {
-  bit_reverse(big_n, a);
+  bit_reverse_stage4<1, false>(big_n, a);
   const int32_t block = below_top_block(big_n);
   for (int32_t begin = 0; begin < big_n; begin += block) {
-    stage4<1>(a + 2 * begin, block);
     for (int32_t l = 16; l <= block; l *= 4) stage_stored<1>(a, begin, begin + block, l, t.tw);
   }
   for (int32_t l = block * 4; l <= big_n / 4; l *= 4) stage_stored<1>(a, 0, big_n, l, t.tw);
@@ -352,9 +397,8 @@ void inverse_below_top(int32_t big_n, double* a, const FftTables& t) {
   for (int32_t l = big_n / 4; l >= block * 4; l /= 4) stage_stored_dif<-1>(a, 0, big_n, l, t.tw);
   for (int32_t begin = 0; begin < big_n; begin += block) {
     for (int32_t l = block; l >= 16; l /= 4) stage_stored_dif<-1>(a, begin, begin + block, l, t.tw);
-    stage4_dif<-1>(a + 2 * begin, block);
   }
-  bit_reverse(big_n, a);
+  bit_reverse_stage4<-1, true>(big_n, a);
 }
 
 struct Cx {

@@ -75,7 +75,7 @@ inline void butterfly(double* x0, double* x1, double* x2, double* x3, const Twid
 template <int SIGN, bool DIF>
 void stage(double* a, int32_t begin, int32_t end, int32_t l, const double* tw) {
   const int32_t q = l / 4;
-  if (q >= 64) {
+  if (q >= 64) {  // long columns: down each group, few memory streams
     for (int32_t base = begin; base < end; base += l) {
       for (int32_t j = 0; j < q; j += 4) {
         const Twiddle8 w1 = load_twiddle(tw, l, j);
@@ -87,7 +87,7 @@ void stage(double* a, int32_t begin, int32_t end, int32_t l, const double* tw) {
     }
     return;
   }
-  for (int32_t j = 0; j < q; j += 4) {
+  for (int32_t j = 0; j < q; j += 4) {  // short columns: factors kept across the groups
     const Twiddle8 w1 = load_twiddle(tw, l, j);
     const Twiddle8 w2 = tw_square(w1);
     const Twiddle8 w3 = tw_mul(w1, w2);
