@@ -349,6 +349,13 @@ int32_t process_up(int32_t channels, int32_t sfrq, int32_t frames_read, int32_t 
                                           filterparms->fs1);
   const int64_t reach = i0 + polyphase_advance(filterparms, ssrc->phase, n2b2) + filterparms->n1x;
   SSRC_ASSERT(reach <= ssrc->inbuf_capacity);
+  // Once the input has ended nothing real lies past what was appended, so
+  // whatever stage 1 reads there is silence too.
+  if ((ssrc->flushing || frames_read < frames_appended) && reach > filterparms->inbuflen) {
+    const int32_t from = real_end > filterparms->inbuflen ? real_end : filterparms->inbuflen;
+    std::memset(ssrc->inbuf + static_cast<int64_t>(from) * channels, 0,
+                sizeof(double) * static_cast<size_t>(reach - from) * channels);
+  }
 
   const PolyphaseRows rows{filterparms->padded_rows, filterparms->padded_stride};
   int32_t p = 0, next_osc = 0;
