@@ -9,6 +9,7 @@
 struct PolyphaseRows {
   const double* taps;
   int32_t stride;
+  int32_t taps_used;  // taps of the filter before the padding
 };
 
 // out[k x out_step] = sum_t rows[order[phase_k]][t] x x[pos_k + t] for

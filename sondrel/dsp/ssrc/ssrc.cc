@@ -357,7 +357,7 @@ int32_t process_up(int32_t channels, int32_t sfrq, int32_t frames_read, int32_t 
                 sizeof(double) * static_cast<size_t>(reach - from) * channels);
   }
 
-  const PolyphaseRows rows{filterparms->padded_rows, filterparms->padded_stride};
+  const PolyphaseRows rows{filterparms->padded_rows, filterparms->padded_stride, filterparms->taps};
   int32_t p = 0, next_osc = 0;
   for (int32_t ch = 0; ch < channels; ++ch) {
     double* buf1 = ssrc->buf1[ch];
@@ -415,7 +415,7 @@ int32_t process_down(int32_t channels, int32_t dfrq, int32_t frames_read, filter
                 sizeof(double) * static_cast<size_t>(wanted - from) * channels);
   }
 
-  const PolyphaseRows rows{filterparms->padded_rows, filterparms->padded_stride};
+  const PolyphaseRows rows{filterparms->padded_rows, filterparms->padded_stride, filterparms->taps};
   int32_t p = 0, next_rps = 0, next_phase = ssrc->phase;
   for (int32_t ch = 0; ch < channels; ++ch) {
     double* buf1 = ssrc->buf1[ch];
