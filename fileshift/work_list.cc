@@ -1,4 +1,4 @@
-// Gathering: items to search specifications, directory searches, and the
+// Gathering: items to search patterns, directory searches, and the
 // ordered work list they fill.
 #include "work_list.h"
 

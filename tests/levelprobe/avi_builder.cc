@@ -22,9 +22,9 @@ static size_t begin_list(Bytes& b, const char* type) {
   return data;
 }
 
-static std::string chunk_id(const AviBuildSpec& spec, int stream) {
+static std::string chunk_id(const AviPlan& plan, int stream) {
   char id[5];
-  std::snprintf(id, sizeof id, "%02d%s", stream, std::strcmp(spec.streams[stream].type, "auds") == 0 ? "wb" : "dc");
+  std::snprintf(id, sizeof id, "%02d%s", stream, std::strcmp(plan.streams[stream].type, "auds") == 0 ? "wb" : "dc");
   return id;
 }
 
@@ -81,24 +81,24 @@ static void write_strh(Bytes& b, const AviBuildStream& s) {
   end_chunk(b, d);
 }
 
-AviBuilt make_avi(const AviBuildSpec& spec) {
+AviBuilt make_avi(const AviPlan& plan) {
   AviBuilt out;
   Bytes& b = out.file;
-  bool odml = spec.index == AviIndexKind::kOpenDml;
+  bool odml = plan.index == AviIndexKind::kOpenDml;
   size_t riff = begin_chunk(b, "RIFF");
   append_text(b, "AVI ");
   size_t hdrl = begin_list(b, "hdrl");
   size_t avih = begin_chunk(b, "avih");
-  for (int k = 0; k < 14; ++k) append_u32(b, k == 6 ? static_cast<uint32_t>(spec.streams.size()) : 0);
+  for (int k = 0; k < 14; ++k) append_u32(b, k == 6 ? static_cast<uint32_t>(plan.streams.size()) : 0);
   end_chunk(b, avih);
-  std::vector<size_t> super_entries(spec.streams.size(), 0);
-  size_t parts = spec.part_starts.size() + 1;
-  for (size_t s = 0; s < spec.streams.size(); ++s) {
+  std::vector<size_t> super_entries(plan.streams.size(), 0);
+  size_t parts = plan.part_starts.size() + 1;
+  for (size_t s = 0; s < plan.streams.size(); ++s) {
     size_t strl = begin_list(b, "strl");
     if (s == 0) out.strh = b.size() + 8;
-    write_strh(b, spec.streams[s]);
+    write_strh(b, plan.streams[s]);
     size_t strf = begin_chunk(b, "strf");
-    b.insert(b.end(), spec.streams[s].format.begin(), spec.streams[s].format.end());
+    b.insert(b.end(), plan.streams[s].format.begin(), plan.streams[s].format.end());
     end_chunk(b, strf);
     if (odml) {
       size_t indx = begin_chunk(b, "indx");
@@ -107,7 +107,7 @@ AviBuilt make_avi(const AviBuildSpec& spec) {
       b.push_back(0);
       b.push_back(0);  // index of indexes
       append_u32(b, static_cast<uint32_t>(parts));
-      append_text(b, chunk_id(spec, static_cast<int>(s)).c_str());
+      append_text(b, chunk_id(plan, static_cast<int>(s)).c_str());
       for (int k = 0; k < 3; ++k) append_u32(b, 0);
       super_entries[s] = b.size();
       for (size_t p = 0; p < parts; ++p)
@@ -118,26 +118,26 @@ AviBuilt make_avi(const AviBuildSpec& spec) {
   }
   end_chunk(b, hdrl);
 
-  out.chunk_data.assign(spec.chunks.size(), 0);
+  out.chunk_data.assign(plan.chunks.size(), 0);
   std::vector<size_t> movi_types;
   size_t part = 0, next_chunk = 0;
   auto write_movi = [&](size_t first, size_t last) {
     size_t movi = begin_list(b, "movi");
     movi_types.push_back(movi);
     for (size_t c = first; c < last; ++c) {
-      const AviBuildChunk& chunk = spec.chunks[c];
-      size_t rec = spec.rec_lists ? begin_list(b, "rec ") : 0;
-      size_t d = begin_chunk(b, chunk.stream < 0 ? "JUNK" : chunk_id(spec, chunk.stream).c_str());
+      const AviBuildChunk& chunk = plan.chunks[c];
+      size_t rec = plan.rec_lists ? begin_list(b, "rec ") : 0;
+      size_t d = begin_chunk(b, chunk.stream < 0 ? "JUNK" : chunk_id(plan, chunk.stream).c_str());
       out.chunk_data[c] = d;
       b.insert(b.end(), chunk.data.begin(), chunk.data.end());
       end_chunk(b, d);
-      if (spec.rec_lists) end_chunk(b, rec);
+      if (plan.rec_lists) end_chunk(b, rec);
     }
     if (odml) {
       // One chunk index per stream for this part, after its data.
-      for (size_t s = 0; s < spec.streams.size(); ++s) {
+      for (size_t s = 0; s < plan.streams.size(); ++s) {
         size_t count = 0;
-        for (size_t c = first; c < last; ++c) count += spec.chunks[c].stream == static_cast<int>(s);
+        for (size_t c = first; c < last; ++c) count += plan.chunks[c].stream == static_cast<int>(s);
         char id[5];
         std::snprintf(id, sizeof id, "ix%02d", static_cast<int>(s));
         out.ix_chunks.push_back(b.size());
@@ -146,15 +146,15 @@ AviBuilt make_avi(const AviBuildSpec& spec) {
         b.push_back(0);
         b.push_back(1);  // index of chunks
         append_u32(b, static_cast<uint32_t>(count));
-        append_text(b, chunk_id(spec, static_cast<int>(s)).c_str());
+        append_text(b, chunk_id(plan, static_cast<int>(s)).c_str());
         size_t base = first < last ? out.chunk_data[first] : 0;
         append_u32(b, static_cast<uint32_t>(base));
         append_u32(b, static_cast<uint32_t>(static_cast<uint64_t>(base) >> 32));
         append_u32(b, 0);
         for (size_t c = first; c < last; ++c) {
-          if (spec.chunks[c].stream != static_cast<int>(s)) continue;
+          if (plan.chunks[c].stream != static_cast<int>(s)) continue;
           append_u32(b, static_cast<uint32_t>(out.chunk_data[c] - base));
-          append_u32(b, static_cast<uint32_t>(spec.chunks[c].data.size()));
+          append_u32(b, static_cast<uint32_t>(plan.chunks[c].data.size()));
         }
         size_t ix_size = b.size() - ix;
         end_chunk(b, ix);
@@ -166,17 +166,17 @@ AviBuilt make_avi(const AviBuildSpec& spec) {
     }
     end_chunk(b, movi);
   };
-  size_t first_end = spec.part_starts.empty() ? spec.chunks.size() : spec.part_starts[0];
+  size_t first_end = plan.part_starts.empty() ? plan.chunks.size() : plan.part_starts[0];
   write_movi(0, first_end);
   next_chunk = first_end;
-  if (spec.index == AviIndexKind::kIdx1Relative || spec.index == AviIndexKind::kIdx1Absolute ||
+  if (plan.index == AviIndexKind::kIdx1Relative || plan.index == AviIndexKind::kIdx1Absolute ||
       (odml && first_end > 0)) {
     size_t idx1 = begin_chunk(b, "idx1");
     out.idx1_entries = idx1;
-    size_t base = spec.index == AviIndexKind::kIdx1Absolute ? 0 : movi_types[0];
+    size_t base = plan.index == AviIndexKind::kIdx1Absolute ? 0 : movi_types[0];
     for (size_t c = 0; c < first_end; ++c) {
-      const AviBuildChunk& chunk = spec.chunks[c];
-      append_text(b, chunk.stream < 0 ? "JUNK" : chunk_id(spec, chunk.stream).c_str());
+      const AviBuildChunk& chunk = plan.chunks[c];
+      append_text(b, chunk.stream < 0 ? "JUNK" : chunk_id(plan, chunk.stream).c_str());
       append_u32(b, 0x10);
       append_u32(b, static_cast<uint32_t>(out.chunk_data[c] - 8 - base));
       append_u32(b, static_cast<uint32_t>(chunk.data.size()));
@@ -185,7 +185,7 @@ AviBuilt make_avi(const AviBuildSpec& spec) {
   }
   end_chunk(b, riff);
   for (part = 1; part < parts; ++part) {
-    size_t last = part < spec.part_starts.size() ? spec.part_starts[part] : spec.chunks.size();
+    size_t last = part < plan.part_starts.size() ? plan.part_starts[part] : plan.chunks.size();
     size_t avix = begin_chunk(b, "RIFF");
     append_text(b, "AVIX");
     write_movi(next_chunk, last);

@@ -22,7 +22,7 @@ struct AviBuildChunk {
   Bytes data;
 };
 
-struct AviBuildSpec {
+struct AviPlan {
   std::vector<AviBuildStream> streams;
   std::vector<AviBuildChunk> chunks;  // in file order
   AviIndexKind index = AviIndexKind::kIdx1Relative;
@@ -39,7 +39,7 @@ struct AviBuilt {
   size_t strh = 0;                 // offset of the first stream's strh payload
 };
 
-AviBuilt make_avi(const AviBuildSpec& spec);
+AviBuilt make_avi(const AviPlan& plan);
 
 // A PCM format record (16 bytes), or WAVE_FORMAT_EXTENSIBLE (40 bytes).
 Bytes pcm_format(int channels, int rate, int bits, bool extensible = false);

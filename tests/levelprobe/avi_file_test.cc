@@ -110,16 +110,16 @@ TEST(AviFileRead, DeliversTheStreamBytesWhateverTheLayoutAndIndex) {
   };
   for (const Variant& v : variants) {
     SCOPED_TRACE(v.name);
-    AviBuildSpec spec;
-    if (v.video) spec.streams.push_back(video_stream());
+    AviPlan plan;
+    if (v.video) plan.streams.push_back(video_stream());
     int audio = v.video ? 1 : 0;
-    spec.streams.push_back(pcm_stream(2, 8000, 16, frames));
-    spec.chunks = cut_into_chunks(data, audio, v.video);
+    plan.streams.push_back(pcm_stream(2, 8000, 16, frames));
+    plan.chunks = cut_into_chunks(data, audio, v.video);
     if (v.index == AviIndexKind::kOpenDml)
-      spec.part_starts = {spec.chunks.size() / 3, spec.chunks.size() * 2 / 3};
-    spec.index = v.index;
-    spec.rec_lists = v.rec_lists;
-    Opened opened(save(dir, std::string(v.name) + ".avi", make_avi(spec).file));
+      plan.part_starts = {plan.chunks.size() / 3, plan.chunks.size() * 2 / 3};
+    plan.index = v.index;
+    plan.rec_lists = v.rec_lists;
+    Opened opened(save(dir, std::string(v.name) + ".avi", make_avi(plan).file));
     ASSERT_EQ(opened.open_status, 0);
     ASSERT_EQ(opened.stream_status, 0);
     ASSERT_EQ(stream_length(opened.stream), frames);
@@ -150,12 +150,12 @@ TEST(AviFileRead, DeliversTheStreamBytesWhateverTheLayoutAndIndex) {
 TEST(AviFileRead, OpenDmlReadsEveryPart) {
   TempDir dir;
   Bytes data = stereo_ramp(1000);
-  AviBuildSpec spec;
-  spec.streams.push_back(pcm_stream(2, 8000, 16, 1000));
-  spec.chunks = {{0, Bytes(data.begin(), data.begin() + 1600)}, {0, Bytes(data.begin() + 1600, data.end())}};
-  spec.index = AviIndexKind::kOpenDml;
-  spec.part_starts = {1};
-  AviBuilt built = make_avi(spec);
+  AviPlan plan;
+  plan.streams.push_back(pcm_stream(2, 8000, 16, 1000));
+  plan.chunks = {{0, Bytes(data.begin(), data.begin() + 1600)}, {0, Bytes(data.begin() + 1600, data.end())}};
+  plan.index = AviIndexKind::kOpenDml;
+  plan.part_starts = {1};
+  AviBuilt built = make_avi(plan);
   ASSERT_NE(built.idx1_entries, 0u);  // the first part has its legacy index
   Opened opened(save(dir, "odml.avi", built.file));
   ASSERT_EQ(opened.stream_status, 0);
@@ -166,14 +166,14 @@ TEST(AviFileRead, OpenDmlReadsEveryPart) {
 
 TEST(AviFileRecords, StreamLookupInfoAndStoredFormat) {
   TempDir dir;
-  AviBuildSpec spec;
-  spec.streams.push_back(video_stream());
+  AviPlan plan;
+  plan.streams.push_back(video_stream());
   AviBuildStream extensible = pcm_stream(2, 8000, 16, 10);
   extensible.format = pcm_format(2, 8000, 16, true);
-  spec.streams.push_back(extensible);
-  spec.streams.push_back(pcm_stream(1, 8000, 24, 10));
-  spec.chunks = {{0, Bytes(64, 1)}, {1, Bytes(40, 2)}, {2, Bytes(30, 3)}};
-  std::string path = save(dir, "three.avi", make_avi(spec).file);
+  plan.streams.push_back(extensible);
+  plan.streams.push_back(pcm_stream(1, 8000, 24, 10));
+  plan.chunks = {{0, Bytes(64, 1)}, {1, Bytes(40, 2)}, {2, Bytes(30, 3)}};
+  std::string path = save(dir, "three.avi", make_avi(plan).file);
 
   {
     Opened first(path);  // the first audio stream is the file's second stream
@@ -212,7 +212,7 @@ TEST(AviFileRecords, StreamLookupInfoAndStoredFormat) {
   }
 
   // A WAV is one audio stream; its chunks before 'data' are passed over.
-  WavSpec wav;
+  WavLayout wav;
   wav.channels = 3;
   wav.bits = 16;
   wav.list_chunk = Bytes(13, 'x');
@@ -225,7 +225,7 @@ TEST(AviFileRecords, StreamLookupInfoAndStoredFormat) {
 
   // An old 14-byte PCM record has no sample size: the block size counts,
   // and the record reads back without one.
-  AviBuildSpec old_style;
+  AviPlan old_style;
   old_style.streams.push_back(pcm_stream(2, 8000, 16, 0));
   old_style.streams[0].format.resize(14);
   old_style.chunks = {{0, Bytes(40, 9)}};
@@ -243,23 +243,23 @@ TEST(AviFileRead, LengthsAndReadArguments) {
   TempDir dir;
   // A stream header that claims more frames than the data holds: the
   // length is the claim, and the reads fail where the data ends.
-  AviBuildSpec spec;
-  spec.streams.push_back(pcm_stream(2, 8000, 16, 500));
+  AviPlan plan;
+  plan.streams.push_back(pcm_stream(2, 8000, 16, 500));
   Bytes data = stereo_ramp(300);
-  spec.chunks = {{0, data}};
-  Opened claimed(save(dir, "claim.avi", make_avi(spec).file));
+  plan.chunks = {{0, data}};
+  Opened claimed(save(dir, "claim.avi", make_avi(plan).file));
   ASSERT_EQ(stream_length(claimed.stream), 500);
   int status = 0;
   EXPECT_EQ(read_through(claimed.stream, 0, 500, 96000, &status), data);
   EXPECT_EQ(status, kAviErrRead);
 
   // A stream header that claims fewer: the data counts.
-  spec.streams[0].length = 100;
-  Opened shorter(save(dir, "short.avi", make_avi(spec).file));
+  plan.streams[0].length = 100;
+  Opened shorter(save(dir, "short.avi", make_avi(plan).file));
   EXPECT_EQ(stream_length(shorter.stream), 300);
 
   // More frames than a signed 32-bit count holds.
-  WavSpec wav;
+  WavLayout wav;
   wav.bits = 8;
   wav.declared_data_size = 0xFFFFFFF0;
   Opened huge(save(dir, "huge.wav", make_wav(wav, Bytes(100, 128))));
@@ -284,14 +284,14 @@ TEST(AviFileRead, LengthsAndReadArguments) {
 // A good file with one thing broken; each must be refused by the open.
 TEST(AviFileOpen, RefusesDamagedStructures) {
   TempDir dir;
-  AviBuildSpec spec;
-  spec.streams.push_back(pcm_stream(2, 8000, 16, 300));
+  AviPlan plan;
+  plan.streams.push_back(pcm_stream(2, 8000, 16, 300));
   Bytes data = stereo_ramp(300);
-  spec.chunks = {{0, Bytes(data.begin(), data.begin() + 400)}, {0, Bytes(data.begin() + 400, data.end())}};
-  AviBuilt legacy = make_avi(spec);
-  spec.index = AviIndexKind::kOpenDml;
-  spec.part_starts = {1};
-  AviBuilt odml = make_avi(spec);
+  plan.chunks = {{0, Bytes(data.begin(), data.begin() + 400)}, {0, Bytes(data.begin() + 400, data.end())}};
+  AviBuilt legacy = make_avi(plan);
+  plan.index = AviIndexKind::kOpenDml;
+  plan.part_starts = {1};
+  AviBuilt odml = make_avi(plan);
   ASSERT_EQ(Opened(save(dir, "good.avi", legacy.file)).stream_status, 0);
   ASSERT_EQ(Opened(save(dir, "good_odml.avi", odml.file)).stream_status, 0);
 
@@ -319,7 +319,7 @@ TEST(AviFileOpen, RefusesDamagedStructures) {
   patched("strh_too_short", legacy, legacy.strh - 4, 20);
   patched("riff_form", legacy, 8, 0x20202020);
   {
-    AviBuildSpec no_channels = spec;
+    AviPlan no_channels = plan;
     no_channels.index = AviIndexKind::kIdx1Relative;
     no_channels.part_starts.clear();
     no_channels.streams[0].format = pcm_format(0, 8000, 16);
@@ -331,14 +331,14 @@ TEST(AviFileOpen, RefusesDamagedStructures) {
     cases.emplace_back("no_streams", make_avi(no_channels).file);
   }
   // WAV files: 'data' before 'fmt ', no 'data', a chunk running past the end.
-  Bytes wav = make_wav(WavSpec{}, Bytes(100, 1));
+  Bytes wav = make_wav(WavLayout{}, Bytes(100, 1));
   Bytes data_first(wav.size());
   std::copy(wav.begin(), wav.begin() + 12, data_first.begin());
   std::copy(wav.begin() + 36, wav.end(), data_first.begin() + 12);
   std::copy(wav.begin() + 12, wav.begin() + 36, data_first.end() - 24);
   cases.emplace_back("wav_data_before_fmt", data_first);
   cases.emplace_back("wav_without_data", Bytes(wav.begin(), wav.begin() + 36));
-  WavSpec listed;
+  WavLayout listed;
   listed.list_chunk = Bytes(10, 'i');
   Bytes list_past = make_wav(listed, Bytes(100, 1));
   put_u32(list_past, 40, 5000);
@@ -369,23 +369,23 @@ TEST(AviFileOpen, RefusesDamagedStructures) {
 TEST(AviFileOpen, EveryTruncationReadsOnlyTrueDataOrFails) {
   TempDir dir;
   Bytes data = stereo_ramp(200);
-  AviBuildSpec spec;
-  spec.streams.push_back(video_stream());
-  spec.streams.push_back(pcm_stream(2, 8000, 16, 200));
+  AviPlan plan;
+  plan.streams.push_back(video_stream());
+  plan.streams.push_back(pcm_stream(2, 8000, 16, 200));
   const size_t sizes[] = {6, 10, 30, 2, 1, 3, 50, 4};
   for (size_t at = 0, k = 0; at < data.size(); ++k) {
     size_t n = std::min(sizes[k % 8], data.size() - at);
-    spec.chunks.push_back({1, Bytes(data.begin() + at, data.begin() + at + n)});
+    plan.chunks.push_back({1, Bytes(data.begin() + at, data.begin() + at + n)});
     at += n;
-    if (k % 5 == 1) spec.chunks.push_back({0, Bytes(k % 2 ? 21 : 300, 0x55)});
-    if (k % 7 == 3) spec.chunks.push_back({-1, Bytes(9, 0)});
+    if (k % 5 == 1) plan.chunks.push_back({0, Bytes(k % 2 ? 21 : 300, 0x55)});
+    if (k % 7 == 3) plan.chunks.push_back({-1, Bytes(9, 0)});
   }
   const int32_t frames = static_cast<int32_t>(data.size() / 4);
-  std::vector<Bytes> files = {make_avi(spec).file};
-  spec.index = AviIndexKind::kOpenDml;
-  spec.part_starts = {spec.chunks.size() / 3, spec.chunks.size() * 2 / 3};
-  files.push_back(make_avi(spec).file);
-  WavSpec stereo;
+  std::vector<Bytes> files = {make_avi(plan).file};
+  plan.index = AviIndexKind::kOpenDml;
+  plan.part_starts = {plan.chunks.size() / 3, plan.chunks.size() * 2 / 3};
+  files.push_back(make_avi(plan).file);
+  WavLayout stereo;
   stereo.channels = 2;
   files.push_back(make_wav(stereo, data));
   const Bytes& kept = data;

@@ -50,10 +50,10 @@ std::string mono_wav(const TempDir& dir, int frames, int at, int16_t value, int6
   std::vector<int64_t> v(static_cast<size_t>(frames));
   for (int i = 0; i < frames; ++i) v[i] = (i % 200) - 100;
   v[static_cast<size_t>(at)] = value;
-  WavSpec spec;
-  spec.declared_data_size = declared;
+  WavLayout plan;
+  plan.declared_data_size = declared;
   std::string path = dir.file("probe.wav");
-  write_file(path, make_wav(spec, pack_int_samples(v, 16)));
+  write_file(path, make_wav(plan, pack_int_samples(v, 16)));
   return path;
 }
 

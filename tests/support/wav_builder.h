@@ -20,8 +20,6 @@ struct WavLayout {
   int64_t declared_data_size = -1;  // data chunk size field; -1: the real size
 };
 
-using WavSpec = WavLayout;
-
 // The header and data of a WAV holding `data` (already stored bytes).
 Bytes make_wav(const WavLayout& layout, const Bytes& data);
 
