@@ -524,6 +524,14 @@ void fused_middle(int32_t big_n, double* a, const double* f, const FftTables& t)
   fused_columns_scalar(big_n, a, f, t, c0, 1);
   fused_columns_scalar(big_n, a, f, t, c1, 2);
   fused_columns_scalar(big_n, a, f, t, c2, 1);
+  if (use_avx512() && q >= 32) {  // four columns a step; 2, 3 and partners alone
+    const int32_t c3[] = {2, q - 2};
+    const int32_t c4[] = {3, q - 3};
+    fused_columns_scalar(big_n, a, f, t, c3, 2);
+    fused_columns_scalar(big_n, a, f, t, c4, 2);
+    fused_columns_avx512(big_n, a, f, t, 4, q / 2 - 4);
+    return;
+  }
   const __m256d negate = _mm256_set1_pd(-0.0);
   for (int32_t j = 2; j <= q / 2 - 2; j += 2) {
     const int32_t m = q - j - 1;  // partner columns m, m + 1 (= q - j - 1, q - j)

@@ -43,6 +43,11 @@ bool have_avx512_kernels();
 bool use_avx512();  // present and not limited for tests
 // AVX-512 radix-4 stages over [begin, end) for stored stage tables (l >= 16);
 // sign 1 or -1; dif selects the decimation-in-frequency butterfly.
+// AVX-512 part of the convolution's fused pass: columns j, j+1, j+2, j+3
+// and their partners N/4-j .. N/4-j-3, for j = first, first+4, ... <= last
+// (first >= 4, last <= N/8 - 4).
+void fused_columns_avx512(int32_t big_n, double* a, const double* f, const FftTables& t,
+                          int32_t first, int32_t last);
 void stage_stored_avx512(double* a, int32_t begin, int32_t end, int32_t l, const double* tw,
                          int32_t sign, int32_t dif);
 void real_fft_forward_avx2(int32_t n, double* a, const FftTables& t);
