@@ -8,7 +8,8 @@
 # and times the decoding floor (bench/decode/decode_floor: the frames
 # decoded through the decoder layer, nothing written). Prints the median wall
 # times, the ratios to ffmpeg and, for the default decode, to the floor, and
-# sondrel's peak memory.
+# sondrel's peak memory. The written files are removed and flushed to disk
+# between runs, so no run pays for the previous run's write-back.
 #   bench/decode_bench.sh [build-dir] [rounds] [minutes]
 set -e
 here=$(cd "$(dirname "$0")" && pwd)
@@ -72,6 +73,7 @@ echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -
 for input in "ac3_$minutes.ac3" "dts_$minutes.dts"; do
   echo "input: $input ($(stat -c %s "$input") bytes, $minutes min 5.1)"
   : > floor.t
+  sync
   for r in $(seq "$rounds"); do time_of "$floor" "$input" >> floor.t; done
   floor_t=$(median < floor.t)
   echo "  decoding floor: ${floor_t}s"
@@ -81,8 +83,10 @@ for input in "ac3_$minutes.ac3" "dts_$minutes.dts"; do
     for r in $(seq "$rounds"); do
       time_of sondrel_job "$variant" "$input" >> s.t
       rm -f ./*.wav
+      sync
       time_of ffmpeg_job "$variant" "$input" >> f.t
       rm -f ./*.wav
+      sync
     done
     s=$(median < s.t)
     f=$(median < f.t)

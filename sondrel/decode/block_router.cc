@@ -127,6 +127,20 @@ int route_converted(InputFile* f, const float* samples, RouteState* route, JobSe
   WorkBuffers* w = &s->work_buffers;
   const bool doubles_out = s->out_bits == 64;
   const int32_t width = s->out_bits / 8;
+  if (s->output_layout != 3 && !doubles_out && s->dither_type == 0) {
+    // Without dither no state links the channels: convert each on its own.
+    for (int32_t k = 0; k < n; ++k) {
+      const float* src = slot_source(f, s, samples, s->selected_channels[k]);
+      if (!src) src = kSilence;
+      double* x = w->channel_doubles[k];
+      for (int32_t i = 0; i < BLOCK_SAMPLES; ++i) x[i] = src[i];
+      samples_to_pcm(x, w->channel_bytes[k], s, 1, BLOCK_SAMPLES);
+      const int r = write_output(s, outputs, k, w->channel_bytes[k],
+                                 static_cast<size_t>(BLOCK_SAMPLES) * width);
+      if (r) return r;
+    }
+    return ROUTE_OK;
+  }
   interleave_doubles(f, s, samples, route, w->doubles);
   if (doubles_out) {
     if (s->output_layout == 3)
@@ -135,7 +149,8 @@ int route_converted(InputFile* f, const float* samples, RouteState* route, JobSe
     return write_split(s, outputs, reinterpret_cast<const uint8_t*>(w->doubles), BLOCK_SAMPLES,
                        8);
   }
-  // One conversion of all selected channels keeps a dither history per channel.
+  // With dither, one conversion of all selected channels keeps a noise-shaping
+  // history per channel.
   samples_to_pcm(w->doubles, w->bytes, s, n, BLOCK_SAMPLES);
   if (s->output_layout == 3 || n == 1)
     return write_output(s, outputs, 0, w->bytes, static_cast<size_t>(n) * BLOCK_SAMPLES * width);
@@ -263,6 +278,7 @@ int route_block(FormatHook* hook, InputFile* f, const float* samples, RouteState
   // The job's blocks must hold every selected channel and a whole block.
   const WorkBuffers& w = s->work_buffers;
   if (w.channels < s->selected_count || !w.floats || !w.doubles || !w.bytes || !w.channel_bytes ||
+      !w.channel_doubles ||
       (w.in_frames < BLOCK_SAMPLES && w.out_frames < BLOCK_SAMPLES))
     return ROUTE_ERROR;
   switch (s->dsp_mode) {
