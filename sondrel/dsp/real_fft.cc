@@ -8,6 +8,7 @@
 #include "dsp/real_fft.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "dsp/real_fft_internal.h"
 
@@ -288,15 +289,22 @@ void packed_spectrum_multiply(int32_t n, double* a, const double* f) {
   }
 }
 
-void real_fft_convolve(int32_t n, double* a, const double* f, int32_t* ip, double* w) {
+void real_fft_convolve(int32_t n, double* a, int32_t filled, const double* f, int32_t* ip,
+                       double* w) {
+  if (filled < 0) filled = 0;
   int32_t m = 0;
   while ((1 << m) < n / 2) ++m;
   if (n >= fft_detail::MIN_VECTOR_N && m % 2 == 0 && ip[0] == n / 4 && ip[1] == n / 4 &&
       real_fft_kernel_level() >= 1) {
+    // The vector pass skips a zero second half without reading it.
+    const bool upper_zero = filled <= n / 2;
+    const int32_t clear_to = upper_zero ? n / 2 : n;
+    if (filled < clear_to) std::memset(a + filled, 0, sizeof(double) * static_cast<size_t>(clear_to - filled));
     fft_detail::FftTables t{w, w + n / 4, 1};
-    fft_detail::real_fft_convolve_avx2(n, a, f, t);
+    fft_detail::real_fft_convolve_avx2(n, a, upper_zero, f, t);
     return;
   }
+  if (filled < n) std::memset(a + filled, 0, sizeof(double) * static_cast<size_t>(n - filled));
   real_fft(n, 1, a, ip, w);
   packed_spectrum_multiply(n, a, f);
   real_fft(n, -1, a, ip, w);

@@ -18,7 +18,10 @@ void packed_spectrum_multiply(int32_t n, double* a, const double* f);
 // Replaces a by the inverse transform of (forward transform of a) x f, f a
 // packed spectrum: the same as real_fft(n, 1, ...), packed_spectrum_multiply
 // and real_fft(n, -1, ...) to rounding, with fewer passes over the data.
-void real_fft_convolve(int32_t n, double* a, const double* f, int32_t* ip, double* w);
+// a[filled .. n-1] are taken as zero whatever they hold (zero-padded input
+// need not be cleared first).
+void real_fft_convolve(int32_t n, double* a, int32_t filled, const double* f, int32_t* ip,
+                       double* w);
 
 // Vector kernels in use: 0 none (portable code), 1 AVX2/FMA, 2 AVX-512 as
 // well; the best the processor has unless lowered for tests.

@@ -179,7 +179,7 @@ inline void dif4_in_place(__m256d& u, __m256d& v) {
 // on 8 x 8 tiles: value hi.mid.lo goes to rev(lo).rev(mid).rev(hi), so tile
 // mid and tile rev(mid) trade places, transposed; a destination row is a
 // source column in bit-reversed order. N >= 64.
-template <int SIGN, bool DIF_BEFORE>
+template <int SIGN, bool DIF_BEFORE, bool UPPER_ZERO = false>
 void bit_reverse_stage4(int32_t big_n, double* a) {
   int32_t m = 0;
   while ((1 << m) < big_n) ++m;
@@ -188,6 +188,10 @@ void bit_reverse_stage4(int32_t big_n, double* a) {
   alignas(32) double tile_a[128], tile_b[128];
   auto load_tile = [&](int32_t mid, double* tile) {
     for (int32_t hi = 0; hi < 8; ++hi) {
+      if (UPPER_ZERO && hi >= 4) {  // rows of the second half
+        for (int32_t k = 0; k < 16; k += 4) _mm256_store_pd(tile + 16 * hi + k, _mm256_setzero_pd());
+        continue;
+      }
       const double* row = a + 2 * (static_cast<int64_t>(hi) * stride + mid * 8);
       __m256d r0 = _mm256_loadu_pd(row), r1 = _mm256_loadu_pd(row + 4);
       __m256d r2 = _mm256_loadu_pd(row + 8), r3 = _mm256_loadu_pd(row + 12);
@@ -383,8 +387,9 @@ void real_pass(int32_t n, double* a, const FftTables& t) {
 
 int32_t below_top_block(int32_t big_n) { return big_n / 4 < CACHE_BLOCK ? big_n / 4 : CACHE_BLOCK; }
 
-void forward_below_top(int32_t big_n, double* a, const FftTables& t) {
-  bit_reverse_stage4<1, false>(big_n, a);
+void forward_below_top(int32_t big_n, double* a, bool upper_zero, const FftTables& t) {
+  if (upper_zero) bit_reverse_stage4<1, false, true>(big_n, a);
+  else bit_reverse_stage4<1, false>(big_n, a);
   const int32_t block = below_top_block(big_n);
   for (int32_t begin = 0; begin < big_n; begin += block) {
     for (int32_t l = 16; l <= block; l *= 4) stage_stored<1>(a, begin, begin + block, l, t.tw);
@@ -614,9 +619,10 @@ void packed_multiply_avx2(int32_t n, double* a, const double* f) {
 
 namespace fft_detail {
 
-void real_fft_convolve_avx2(int32_t n, double* a, const double* f, const FftTables& t) {
+void real_fft_convolve_avx2(int32_t n, double* a, bool upper_zero, const double* f,
+                            const FftTables& t) {
   const int32_t big_n = n / 2;
-  forward_below_top(big_n, a, t);
+  forward_below_top(big_n, a, upper_zero, t);
   fused_middle(big_n, a, f, t);
   inverse_below_top(big_n, a, t);
 }

@@ -55,7 +55,9 @@ void real_fft_inverse_avx2(int32_t n, double* a, const FftTables& t);
 void packed_multiply_avx2(int32_t n, double* a, const double* f);
 // Forward transform, product with the packed spectrum f, inverse, in fewer
 // passes; for n/2 a power of 4 and n >= MIN_VECTOR_N.
-void real_fft_convolve_avx2(int32_t n, double* a, const double* f, const FftTables& t);
+// upper_zero: the second half of a is taken as zero (and not read).
+void real_fft_convolve_avx2(int32_t n, double* a, bool upper_zero, const double* f,
+                            const FftTables& t);
 
 // Portable pieces, also used by the kernels for the scalar corner cases.
 // cos and sin of pi K / N for 0 <= K < 2N, from the cosine part.

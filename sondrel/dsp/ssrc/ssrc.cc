@@ -366,8 +366,9 @@ int32_t process_up(int32_t channels, int32_t sfrq, int32_t frames_read, int32_t 
     std::memset(ssrc->scratch + reach, 0, sizeof(double) * KERNEL_PAD);
     polyphase_run(rows, filterparms->order, filterparms->inc, filterparms->steps, ssrc->phase,
                   ssrc->scratch, i0, n2b2, buf2, 1);
-    std::memset(buf2 + n2b2, 0, sizeof(double) * static_cast<size_t>(n2b - n2b2));
-    real_fft_convolve(n2b, buf2, filterparms->fftfilter, filterparms->fft_ip, filterparms->fft_w);
+    // Zero-padded to n2b: the transform takes the second half as zero.
+    real_fft_convolve(n2b, buf2, n2b2, filterparms->fftfilter, filterparms->fft_ip,
+                      filterparms->fft_w);
 
     // Overlap-add with the previous tail and keep every osf-th result.
     int32_t i = ssrc->osc;
@@ -421,7 +422,7 @@ int32_t process_down(int32_t channels, int32_t dfrq, int32_t frames_read, filter
     double* buf1 = ssrc->buf1[ch];
     double* buf2 = ssrc->buf2[ch];
     // Zero-stuff the input into the first half of the FFT block.
-    std::memset(buf1, 0, sizeof(double) * static_cast<size_t>(n1b));
+    std::memset(buf1, 0, sizeof(double) * static_cast<size_t>(n1b2));
     int32_t j = 0, pos = ssrc->rps;
     for (; pos < n1b2; pos += osf, ++j) {
       SSRC_ASSERT(j < ((filterparms->n1b2-ssrc->rps-1)/filterparms->osf+1));
@@ -430,7 +431,8 @@ int32_t process_down(int32_t channels, int32_t dfrq, int32_t frames_read, filter
     SSRC_ASSERT(j == ((filterparms->n1b2-ssrc->rps-1)/filterparms->osf+1));
     next_rps = pos - n1b2;
 
-    real_fft_convolve(n1b, buf1, filterparms->fftfilter, filterparms->fft_ip, filterparms->fft_w);
+    real_fft_convolve(n1b, buf1, n1b2, filterparms->fftfilter, filterparms->fft_ip,
+                      filterparms->fft_w);
     for (int32_t i = 0; i < n1b2; ++i) buf2[n2x + 1 + i] += buf1[i];
 
     // Stage 2: polyphase decimation over buf2.

@@ -2,6 +2,7 @@
 // and the reuse of its tables.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -180,11 +181,25 @@ TEST_P(RealFftKernels, ConvolveMatchesTransformProductInverse) {
     multiply_packed(expected, f);
     real_fft(n, -1, expected.data(), work.ip.data(), work.w.data());
     std::vector<double> got = x;
-    real_fft_convolve(n, got.data(), f.data(), work.ip.data(), work.w.data());
+    real_fft_convolve(n, got.data(), n, f.data(), work.ip.data(), work.w.data());
     double scale = 0;
     for (double v : expected) scale = std::max(scale, std::fabs(v));
     EXPECT_LT(max_abs_diff(got, expected), 1e-13 * scale * std::log2(static_cast<double>(n)))
         << "n = " << n;
+
+    // Zero padding: what lies past `filled` is taken as zero.
+    for (int32_t filled : {n / 2, n / 3, 3 * n / 4}) {
+      std::vector<double> padded = x;
+      std::fill(padded.begin() + filled, padded.end(), 0.0);
+      std::vector<double> want = padded;
+      real_fft(n, 1, want.data(), work.ip.data(), work.w.data());
+      multiply_packed(want, f);
+      real_fft(n, -1, want.data(), work.ip.data(), work.w.data());
+      std::vector<double> dirty = x;  // garbage past `filled`
+      real_fft_convolve(n, dirty.data(), filled, f.data(), work.ip.data(), work.w.data());
+      EXPECT_LT(max_abs_diff(dirty, want), 1e-13 * scale * std::log2(static_cast<double>(n)))
+          << "n = " << n << ", filled " << filled;
+    }
   }
 }
 
