@@ -15,13 +15,16 @@
 
 namespace {
 
-uint32_t le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
+uint32_t le32(const uint8_t* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24);
+}
 uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 // Finds fmt and data of a RIFF/WAVE file; leaves the file at the first sample.
 bool read_header(FILE* f, InputFile* file) {
   uint8_t riff[12];
-  if (std::fread(riff, 1, 12, f) != 12 || std::memcmp(riff, "RIFF", 4) || std::memcmp(riff + 8, "WAVE", 4))
+  if (std::fread(riff, 1, 12, f) != 12 || std::memcmp(riff, "RIFF", 4) ||
+      std::memcmp(riff + 8, "WAVE", 4))
     return false;
   bool have_fmt = false;
   uint8_t head[8];
@@ -49,8 +52,13 @@ bool read_header(FILE* f, InputFile* file) {
 
 void write_header(FILE* f, int32_t channels, int32_t rate, int32_t bits, uint32_t data_bytes) {
   uint8_t h[44];
-  auto put32 = [&](int at, uint32_t v) { for (int i = 0; i < 4; ++i) h[at + i] = static_cast<uint8_t>(v >> (8 * i)); };
-  auto put16 = [&](int at, uint32_t v) { h[at] = static_cast<uint8_t>(v); h[at + 1] = static_cast<uint8_t>(v >> 8); };
+  auto put32 = [&](int at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) h[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  auto put16 = [&](int at, uint32_t v) {
+    h[at] = static_cast<uint8_t>(v);
+    h[at + 1] = static_cast<uint8_t>(v >> 8);
+  };
   std::memcpy(h, "RIFF", 4);
   put32(4, 36 + data_bytes);
   std::memcpy(h + 8, "WAVEfmt ", 8);
@@ -81,7 +89,8 @@ int main(int argc, char** argv) {
   }
   InputFile file{};
   file.kind = KIND_PCM_WAV;
-  if (!read_header(in, &file) || file.is_float || file.bits < 8 || file.bits > 32 || file.channels < 1) {
+  if (!read_header(in, &file) || file.is_float || file.bits < 8 || file.bits > 32 ||
+      file.channels < 1) {
     std::fprintf(stderr, "%s: not an integer PCM WAV\n", argv[1]);
     return 1;
   }
@@ -129,7 +138,8 @@ int main(int argc, char** argv) {
     ssrc_process(nc, file.sample_rate, &settings, frames, static_cast<int32_t>(want), &fp, &st,
                  &all_delayed, &skip, &count);
     if (!all_delayed && count > 0) {
-      const uint8_t* from = settings.work_buffers.output_block + static_cast<size_t>(skip) * nc * ob;
+      const uint8_t* from =
+          settings.work_buffers.output_block + static_cast<size_t>(skip) * nc * ob;
       written += std::fwrite(from, 1, static_cast<size_t>(count) * nc * ob, out);
     }
     if (st.flushing == -1) break;

@@ -59,10 +59,18 @@ const IntFormat INT_FORMATS[5] = {
 
 inline void store_int(uint8_t* p, int32_t width, int32_t q) {
   switch (width) {
-    case 1: *p = static_cast<uint8_t>(q + 128); break;
-    case 2: put_le16(p, q); break;
-    case 3: put_le24(p, q); break;
-    default: put_le32(p, q); break;
+    case 1:
+      *p = static_cast<uint8_t>(q + 128);
+      break;
+    case 2:
+      put_le16(p, q);
+      break;
+    case 3:
+      put_le24(p, q);
+      break;
+    default:
+      put_le32(p, q);
+      break;
   }
 }
 
@@ -93,8 +101,9 @@ void pcm_to_samples(double* dst, const uint8_t* src, int32_t bytes_per_sample, i
     case 3:
       for (int64_t i = 0; i < count; ++i) {
         const uint8_t* p = src + 3 * i;
-        const int32_t v = static_cast<int32_t>(p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-                                               (p[2] & 0x80 ? 0xFF000000u : 0u));
+        const int32_t v =
+            static_cast<int32_t>(p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+                                 (p[2] & 0x80 ? 0xFF000000u : 0u));
         out[i] = v * INV_8388607;
       }
       break;
@@ -142,7 +151,8 @@ void samples_to_pcm(const double* src, void* dst, const JobSettings* settings, i
     } else {
       constexpr float TWO_TO_MINUS_31 = 0x1p-31f;
       for (int64_t i = 0; i < count; ++i) {
-        const int32_t q = shaper_quantize(src[i] * g * 2147483647.0, static_cast<int32_t>(i % channels));
+        const int32_t q =
+            shaper_quantize(src[i] * g * 2147483647.0, static_cast<int32_t>(i % channels));
         const float f = static_cast<float>(q) * TWO_TO_MINUS_31;
         std::memcpy(out + 4 * i, &f, sizeof f);
       }
@@ -166,7 +176,8 @@ void samples_to_pcm(const double* src, void* dst, const JobSettings* settings, i
         }
         break;
       case 3:
-        for (int64_t i = 0; i < count; ++i) put_le24(out + 3 * i, round_clamped(src[i] * k, fmt.lo, fmt.hi));
+        for (int64_t i = 0; i < count; ++i)
+          put_le24(out + 3 * i, round_clamped(src[i] * k, fmt.lo, fmt.hi));
         break;
       default:
         for (int64_t i = 0; i < count; ++i) {

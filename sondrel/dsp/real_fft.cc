@@ -214,8 +214,9 @@ int32_t kernel_limit = 2;
 }
 
 int32_t real_fft_kernel_level() {
-  static const int32_t present =
-      !fft_detail::have_avx2_kernels() ? 0 : fft_detail::have_avx512_kernels() ? 2 : 1;
+  static const int32_t present = !fft_detail::have_avx2_kernels()    ? 0
+                                 : fft_detail::have_avx512_kernels() ? 2
+                                                                     : 1;
   return present < kernel_limit ? present : kernel_limit;
 }
 
@@ -246,7 +247,8 @@ void real_fft(int32_t n, int32_t direction, double* a, int32_t* ip, double* w) {
   FftTables t{w, w + nw, n >= 8 ? (4 * nc) / n : 1};
   const int32_t big_n = n / 2;
 
-  const bool vector = t.ct_step == 1 && n >= fft_detail::MIN_VECTOR_N && real_fft_kernel_level() >= 1;
+  const bool vector =
+      t.ct_step == 1 && n >= fft_detail::MIN_VECTOR_N && real_fft_kernel_level() >= 1;
   if (direction >= 0) {
     if (vector) {
       fft_detail::real_fft_forward_avx2(n, a, t);
@@ -299,7 +301,8 @@ void real_fft_convolve(int32_t n, double* a, int32_t filled, const double* f, in
     // The vector pass skips a zero second half without reading it.
     const bool upper_zero = filled <= n / 2;
     const int32_t clear_to = upper_zero ? n / 2 : n;
-    if (filled < clear_to) std::memset(a + filled, 0, sizeof(double) * static_cast<size_t>(clear_to - filled));
+    if (filled < clear_to)
+      std::memset(a + filled, 0, sizeof(double) * static_cast<size_t>(clear_to - filled));
     fft_detail::FftTables t{w, w + n / 4, 1};
     fft_detail::real_fft_convolve_avx2(n, a, upper_zero, f, t);
     return;

@@ -31,7 +31,7 @@ inline __m256d cmul(__m256d x, const Twiddle& w) {
 // SIGN * i * z for both complex values.
 template <int SIGN>
 inline __m256d times_i(__m256d z) {
-  const __m256d s = _mm256_permute_pd(z, 0x5);  // (im, re)
+  const __m256d s = _mm256_permute_pd(z, 0x5);                          // (im, re)
   const __m256d mask = SIGN > 0 ? _mm256_set_pd(0.0, -0.0, 0.0, -0.0)   // (-im, re)
                                 : _mm256_set_pd(-0.0, 0.0, -0.0, 0.0);  // (im, -re)
   return _mm256_xor_pd(s, mask);
@@ -189,7 +189,8 @@ void bit_reverse_stage4(int32_t big_n, double* a) {
   auto load_tile = [&](int32_t mid, double* tile) {
     for (int32_t hi = 0; hi < 8; ++hi) {
       if (UPPER_ZERO && hi >= 4) {  // rows of the second half
-        for (int32_t k = 0; k < 16; k += 4) _mm256_store_pd(tile + 16 * hi + k, _mm256_setzero_pd());
+        for (int32_t k = 0; k < 16; k += 4)
+          _mm256_store_pd(tile + 16 * hi + k, _mm256_setzero_pd());
         continue;
       }
       const double* row = a + 2 * (static_cast<int64_t>(hi) * stride + mid * 8);
@@ -273,8 +274,10 @@ void stage_top4(double* a, int32_t big_n, const FftTables& t) {
   const int32_t q = big_n / 4;
   for (int32_t j = 0; j < q; j += 2) {
     __m256d f1;
-    if (j == big_n / 8) f1 = factor_pair(big_n, 2 * j, 2, t);
-    else f1 = top_factor_pair(big_n, j, t);
+    if (j == big_n / 8)
+      f1 = factor_pair(big_n, 2 * j, 2, t);
+    else
+      f1 = top_factor_pair(big_n, j, t);
     const Twiddle w1 = prepare(f1);
     const Twiddle w2 = tw_square(w1);
     const Twiddle w3 = tw_mul(w1, w2);
@@ -325,9 +328,12 @@ void complex_fft(int32_t big_n, double* a, const FftTables& t) {
     for (int32_t l = 16; l <= block; l *= 4) stage_stored<SIGN>(a, begin, begin + block, l, t.tw);
   }
   for (int32_t l = block * 4; l <= top4; l *= 4) {
-    if (l <= big_n / 4) stage_stored<SIGN>(a, 0, big_n, l, t.tw);
-    else if (l == big_n) stage_top4<SIGN>(a, big_n, t);
-    else stage_looked_up<SIGN>(a, big_n, l, t);
+    if (l <= big_n / 4)
+      stage_stored<SIGN>(a, 0, big_n, l, t.tw);
+    else if (l == big_n)
+      stage_top4<SIGN>(a, big_n, t);
+    else
+      stage_looked_up<SIGN>(a, big_n, l, t);
   }
   if (top4 < big_n) stage_radix2_last<SIGN>(a, big_n, t);
 }
@@ -388,8 +394,10 @@ void real_pass(int32_t n, double* a, const FftTables& t) {
 int32_t below_top_block(int32_t big_n) { return big_n / 4 < CACHE_BLOCK ? big_n / 4 : CACHE_BLOCK; }
 
 void forward_below_top(int32_t big_n, double* a, bool upper_zero, const FftTables& t) {
-  if (upper_zero) bit_reverse_stage4<1, false, true>(big_n, a);
-  else bit_reverse_stage4<1, false>(big_n, a);
+  if (upper_zero)
+    bit_reverse_stage4<1, false, true>(big_n, a);
+  else
+    bit_reverse_stage4<1, false>(big_n, a);
   const int32_t block = below_top_block(big_n);
   for (int32_t begin = 0; begin < big_n; begin += block) {
     for (int32_t l = 16; l <= block; l *= 4) stage_stored<1>(a, begin, begin + block, l, t.tw);
@@ -430,8 +438,10 @@ void fused_columns_scalar(int32_t big_n, double* a, const double* f, const FftTa
   const int32_t q = big_n / 4;
   for (int32_t c = 0; c < ncols; ++c) {  // last forward stage (DIT)
     const int32_t j = cols[c];
-    const Cx w1 = factor(big_n, 2 * j, t), w2 = factor(big_n, 4 * j, t), w3 = factor(big_n, 6 * j, t);
-    const Cx A = at(a, j), B = at(a, j + q) * w2, C = at(a, j + 2 * q) * w1, D = at(a, j + 3 * q) * w3;
+    const Cx w1 = factor(big_n, 2 * j, t), w2 = factor(big_n, 4 * j, t),
+             w3 = factor(big_n, 6 * j, t);
+    const Cx A = at(a, j), B = at(a, j + q) * w2, C = at(a, j + 2 * q) * w1,
+             D = at(a, j + 3 * q) * w3;
     const Cx t0 = A + B, t1 = A - B, t2 = C + D, t3 = times_i_scalar(1, C - D);
     put(a, j, t0 + t2);
     put(a, j + q, t1 + t3);
@@ -551,23 +561,25 @@ void fused_middle(int32_t big_n, double* a, const double* f, const FftTables& t)
     const Twiddle w2 = tw_square(w1);
     const Twiddle w3 = tw_mul(w1, w2);
     // Partner factors: e^(2 pi i (q-j) m / N) from those of j.
-    const Twiddle v1{w1.im, w1.re};                                        // i conj(w1)
-    const Twiddle v2{_mm256_xor_pd(w2.re, negate), w2.im};                 // -conj(w2)
+    const Twiddle v1{w1.im, w1.re};                                                // i conj(w1)
+    const Twiddle v2{_mm256_xor_pd(w2.re, negate), w2.im};                         // -conj(w2)
     const Twiddle v3{_mm256_xor_pd(w3.im, negate), _mm256_xor_pd(w3.re, negate)};  // -i conj(w3)
 
     dit4(A, B, C, D, w1, w2, w3);
     dit4(A2, B2, C2, D2, v1, v2, v3);
 
-    const __m256d hj = _mm256_loadu_pd(t.ct + 2 * j);                  // K = j, j+1
-    const __m256d hm = load_rev(t.ct + 2 * m);                          // K = q-j, q-j-1
-    const Twiddle w_j = split_factor(hj);                               // K = j
-    const Twiddle w_qmj = split_factor(hm);                             // K = q - j
-    const Twiddle w_qpj = split_factor(_mm256_permute_pd(hm, 0x5));     // K = q + j
-    const Twiddle w_2qmj = split_factor(_mm256_permute_pd(hj, 0x5));    // K = 2q - j
+    const __m256d hj = _mm256_loadu_pd(t.ct + 2 * j);                 // K = j, j+1
+    const __m256d hm = load_rev(t.ct + 2 * m);                        // K = q-j, q-j-1
+    const Twiddle w_j = split_factor(hj);                             // K = j
+    const Twiddle w_qmj = split_factor(hm);                           // K = q - j
+    const Twiddle w_qpj = split_factor(_mm256_permute_pd(hm, 0x5));   // K = q + j
+    const Twiddle w_2qmj = split_factor(_mm256_permute_pd(hj, 0x5));  // K = 2q - j
 
     split_filter_join(A, D2, w_j, _mm256_loadu_pd(f + 2 * j), load_rev(f + 2 * (big_n - j - 1)));
-    split_filter_join(B, C2, w_qpj, _mm256_loadu_pd(f + 2 * (q + j)), load_rev(f + 2 * (m + 2 * q)));
-    split_filter_join(B2, C, w_2qmj, load_rev(f + 2 * (m + q)), _mm256_loadu_pd(f + 2 * (j + 2 * q)));
+    split_filter_join(B, C2, w_qpj, _mm256_loadu_pd(f + 2 * (q + j)),
+                      load_rev(f + 2 * (m + 2 * q)));
+    split_filter_join(B2, C, w_2qmj, load_rev(f + 2 * (m + q)),
+                      _mm256_loadu_pd(f + 2 * (j + 2 * q)));
     split_filter_join(A2, D, w_qmj, load_rev(f + 2 * m), _mm256_loadu_pd(f + 2 * (j + 3 * q)));
 
     dif4_inverse(A, B, C, D, w1, w2, w3);

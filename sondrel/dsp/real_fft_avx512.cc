@@ -131,9 +131,7 @@ inline void store_rev(double* p, __m512d v) { _mm512_storeu_pd(p, reverse4(v)); 
 inline __m512d conj8(__m512d v) {
   return _mm512_xor_pd(v, _mm512_set_pd(-0.0, 0.0, -0.0, 0.0, -0.0, 0.0, -0.0, 0.0));
 }
-inline Twiddle8 prepare(__m512d w) {
-  return {dup_re(w), _mm512_mask_permute_pd(w, 0xFF, w, 0xFF)};
-}
+inline Twiddle8 prepare(__m512d w) { return {dup_re(w), _mm512_mask_permute_pd(w, 0xFF, w, 0xFF)}; }
 // (0.5 - 0.5 sin, 0.5 cos) from (0.5 cos, 0.5 sin) pairs.
 inline Twiddle8 split_factor(__m512d hv) {
   return {_mm512_sub_pd(_mm512_set1_pd(0.5), _mm512_mask_permute_pd(hv, 0xFF, hv, 0xFF)),
@@ -165,29 +163,32 @@ void fused_columns_avx512(int32_t big_n, double* a, const double* f, const FftTa
 
     // e^(2 pi i j / N) for the four columns: angles pi K / N, K = 2j .. 2j+6.
     const double* c = t.ct + 4 * j;
-    const __m512d low = _mm512_castpd256_pd512(_mm256_set_m128d(_mm_loadu_pd(c + 4), _mm_loadu_pd(c)));
+    const __m512d low =
+        _mm512_castpd256_pd512(_mm256_set_m128d(_mm_loadu_pd(c + 4), _mm_loadu_pd(c)));
     const __m256d high = _mm256_set_m128d(_mm_loadu_pd(c + 12), _mm_loadu_pd(c + 8));
     const __m512d f1 = _mm512_mul_pd(two, _mm512_mask_insertf64x4(low, 0xFF, low, high, 1));
     const Twiddle8 w1 = prepare(f1);
     const Twiddle8 w2 = tw_square(w1);
     const Twiddle8 w3 = tw_mul(w1, w2);
-    const Twiddle8 v1{w1.im, w1.re};                                              // i conj(w1)
-    const Twiddle8 v2{_mm512_xor_pd(w2.re, negate), w2.im};                       // -conj(w2)
+    const Twiddle8 v1{w1.im, w1.re};                                                // i conj(w1)
+    const Twiddle8 v2{_mm512_xor_pd(w2.re, negate), w2.im};                         // -conj(w2)
     const Twiddle8 v3{_mm512_xor_pd(w3.im, negate), _mm512_xor_pd(w3.re, negate)};  // -i conj(w3)
 
     butterfly_regs<1, false>(A, B, C, D, w1, w2, w3);
     butterfly_regs<1, false>(A2, B2, C2, D2, v1, v2, v3);
 
     const __m512d hj = _mm512_loadu_pd(t.ct + 2 * j);  // K = j .. j+3
-    const __m512d hm = load_rev(t.ct + 2 * m);          // K = q-j .. q-j-3
+    const __m512d hm = load_rev(t.ct + 2 * m);         // K = q-j .. q-j-3
     const Twiddle8 w_j = split_factor(hj);
     const Twiddle8 w_qmj = split_factor(hm);
-    const Twiddle8 w_qpj = split_factor(swap_parts(hm));  // K = q + j
+    const Twiddle8 w_qpj = split_factor(swap_parts(hm));   // K = q + j
     const Twiddle8 w_2qmj = split_factor(swap_parts(hj));  // K = 2q - j
 
     split_filter_join(A, D2, w_j, _mm512_loadu_pd(f + 2 * j), load_rev(f + 2 * (big_n - j - 3)));
-    split_filter_join(B, C2, w_qpj, _mm512_loadu_pd(f + 2 * (q + j)), load_rev(f + 2 * (m + 2 * q)));
-    split_filter_join(B2, C, w_2qmj, load_rev(f + 2 * (m + q)), _mm512_loadu_pd(f + 2 * (j + 2 * q)));
+    split_filter_join(B, C2, w_qpj, _mm512_loadu_pd(f + 2 * (q + j)),
+                      load_rev(f + 2 * (m + 2 * q)));
+    split_filter_join(B2, C, w_2qmj, load_rev(f + 2 * (m + q)),
+                      _mm512_loadu_pd(f + 2 * (j + 2 * q)));
     split_filter_join(A2, D, w_qmj, load_rev(f + 2 * m), _mm512_loadu_pd(f + 2 * (j + 3 * q)));
 
     butterfly_regs<-1, true>(A, B, C, D, w1, w2, w3);
@@ -205,19 +206,22 @@ void fused_columns_avx512(int32_t big_n, double* a, const double* f, const FftTa
 
 bool have_avx512_kernels() {
   static const bool present = __builtin_cpu_supports("avx512f") &&
-                              __builtin_cpu_supports("avx512dq") &&
-                              __builtin_cpu_supports("fma");
+                              __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("fma");
   return present;
 }
 
 void stage_stored_avx512(double* a, int32_t begin, int32_t end, int32_t l, const double* tw,
                          int32_t sign, int32_t dif) {
   if (sign > 0) {
-    if (dif) stage<1, true>(a, begin, end, l, tw);
-    else stage<1, false>(a, begin, end, l, tw);
+    if (dif)
+      stage<1, true>(a, begin, end, l, tw);
+    else
+      stage<1, false>(a, begin, end, l, tw);
   } else {
-    if (dif) stage<-1, true>(a, begin, end, l, tw);
-    else stage<-1, false>(a, begin, end, l, tw);
+    if (dif)
+      stage<-1, true>(a, begin, end, l, tw);
+    else
+      stage<-1, false>(a, begin, end, l, tw);
   }
 }
 

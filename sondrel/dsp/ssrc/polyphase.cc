@@ -4,11 +4,11 @@
 #include "dsp/real_fft.h"
 
 void polyphase_run_avx512(const PolyphaseRows& rows, const int32_t* order, const int32_t* inc,
-                          int32_t steps, int32_t phase, const double* x, int32_t pos,
-                          int32_t count, double* out, int32_t out_step);
+                          int32_t steps, int32_t phase, const double* x, int32_t pos, int32_t count,
+                          double* out, int32_t out_step);
 void polyphase_run_avx2(const PolyphaseRows& rows, const int32_t* order, const int32_t* inc,
-                        int32_t steps, int32_t phase, const double* x, int32_t pos,
-                        int32_t count, double* out, int32_t out_step);
+                        int32_t steps, int32_t phase, const double* x, int32_t pos, int32_t count,
+                        double* out, int32_t out_step);
 
 void polyphase_run(const PolyphaseRows& rows, const int32_t* order, const int32_t* inc,
                    int32_t steps, int32_t phase, const double* x, int32_t pos, int32_t count,

@@ -5,8 +5,8 @@
 #include "dsp/ssrc/polyphase.h"
 
 void polyphase_run_avx2(const PolyphaseRows& rows, const int32_t* order, const int32_t* inc,
-                        int32_t steps, int32_t phase, const double* x, int32_t pos,
-                        int32_t count, double* out, int32_t out_step) {
+                        int32_t steps, int32_t phase, const double* x, int32_t pos, int32_t count,
+                        double* out, int32_t out_step) {
   const int32_t stride = rows.stride;
   int32_t k = 0;
   for (; k + 4 <= count; k += 4) {

@@ -8,8 +8,8 @@
 #include "dsp/ssrc/polyphase.h"
 
 void polyphase_run_avx2(const PolyphaseRows& rows, const int32_t* order, const int32_t* inc,
-                        int32_t steps, int32_t phase, const double* x, int32_t pos,
-                        int32_t count, double* out, int32_t out_step);
+                        int32_t steps, int32_t phase, const double* x, int32_t pos, int32_t count,
+                        double* out, int32_t out_step);
 
 namespace {
 constexpr int32_t LANES = 8;
@@ -17,8 +17,8 @@ constexpr int32_t MAX_SPAN = 1024;  // input offsets one period may need
 }  // namespace
 
 void polyphase_run_avx512(const PolyphaseRows& rows, const int32_t* order, const int32_t* inc,
-                          int32_t steps, int32_t phase, const double* x, int32_t pos,
-                          int32_t count, double* out, int32_t out_step) {
+                          int32_t steps, int32_t phase, const double* x, int32_t pos, int32_t count,
+                          double* out, int32_t out_step) {
   // Input advance over one period, and the offsets of its steps.
   int32_t period_advance = 0;
   for (int32_t s = 0, p = phase; s < steps; ++s) {
@@ -38,8 +38,8 @@ void polyphase_run_avx512(const PolyphaseRows& rows, const int32_t* order, const
     for (; k + chunk <= count; k += static_cast<int32_t>(chunk)) {
       // lanes[i][t] = x[pos + i + t * period_advance]
       for (int32_t i = 0; i < span; ++i)
-        _mm512_store_pd(lanes + LANES * i,
-                        _mm512_mask_i64gather_pd(_mm512_setzero_pd(), 0xFF, stride_vec, x + pos + i, 8));
+        _mm512_store_pd(lanes + LANES * i, _mm512_mask_i64gather_pd(_mm512_setzero_pd(), 0xFF,
+                                                                    stride_vec, x + pos + i, 8));
       int32_t offset = 0, p = phase;
       for (int32_t s = 0; s < steps; ++s) {
         const double* row = rows.taps + static_cast<int64_t>(order[p]) * rows.stride;
@@ -58,6 +58,6 @@ void polyphase_run_avx512(const PolyphaseRows& rows, const int32_t* order, const
     }
   }
   if (k < count)
-    polyphase_run_avx2(rows, order, inc, steps, phase, x, pos, count - k, out + static_cast<int64_t>(k) * out_step,
-                       out_step);
+    polyphase_run_avx2(rows, order, inc, steps, phase, x, pos, count - k,
+                       out + static_cast<int64_t>(k) * out_step, out_step);
 }

@@ -25,8 +25,8 @@ namespace {
 }
 
 // Design constants.
-constexpr double AA = 170.0;         // stop-band attenuation, dB
-constexpr double DF = 100.0;         // largest transition width of the FFT stage, Hz
+constexpr double AA = 170.0;          // stop-band attenuation, dB
+constexpr double DF = 100.0;          // largest transition width of the FFT stage, Hz
 constexpr int32_t FFTFIRLEN = 65536;  // base length of the FFT-stage filter
 constexpr int32_t DECODE_SPARE_FRAMES = 256;
 constexpr int32_t KERNEL_PAD = 4;  // zeroed values the polyphase kernel may read past its data
@@ -119,7 +119,8 @@ int build_polyfilter(filterparms* fp, int32_t len, int32_t rows, int32_t taps, d
   const double alpha = kaiser_alpha(), i0_alpha = bessel_i0(alpha);
   for (int32_t n = -(len / 2); n <= len / 2; ++n) {
     const int32_t m = n + len / 2;
-    fp->polyfilter[m % rows][m / rows] = window(n, len, alpha, i0_alpha) * lowpass(n, lpf, fs) * gain;
+    fp->polyfilter[m % rows][m / rows] =
+        window(n, len, alpha, i0_alpha) * lowpass(n, lpf, fs) * gain;
   }
   return build_padded_rows(fp);
 }
@@ -138,7 +139,8 @@ int build_padded_rows(filterparms* fp) {
 
 // The FFT-stage filter of odd length len into a zeroed block of `size`
 // doubles (size a power of two, at least twice len), transformed in place.
-int build_fftfilter(filterparms* fp, int32_t len, int32_t size, double lpf, double fs, double gain) {
+int build_fftfilter(filterparms* fp, int32_t len, int32_t size, double lpf, double fs,
+                    double gain) {
   fp->fft_size = size;
   fp->fftfilter = zeroed<double>(size);
   fp->fft_ip = zeroed<int32_t>(static_cast<int32_t>(std::sqrt(static_cast<double>(size))) + 2);
@@ -146,7 +148,8 @@ int build_fftfilter(filterparms* fp, int32_t len, int32_t size, double lpf, doub
   if (!fp->fftfilter || !fp->fft_ip || !fp->fft_w) return 1;
   const double alpha = kaiser_alpha(), i0_alpha = bessel_i0(alpha);
   for (int32_t n = -(len / 2); n <= len / 2; ++n)
-    fp->fftfilter[n + len / 2] = window(n, len, alpha, i0_alpha) * lowpass(n, lpf, fs) * gain / size * 2;
+    fp->fftfilter[n + len / 2] =
+        window(n, len, alpha, i0_alpha) * lowpass(n, lpf, fs) * gain / size * 2;
   fp->fft_ip[0] = 0;
   real_fft(size, 1, fp->fftfilter, fp->fft_ip, fp->fft_w);
   return 0;
@@ -194,7 +197,8 @@ int ssrc_setup_up(filterparms* fp, ssrc* state, int32_t channels, int32_t sfrq, 
   if (alloc_steps(fp, osf * fp->n1y)) return 1;
   const int32_t step = fp->fs1 / (osf * dfrq);  // fs1 samples per fs2 sample
   for (int32_t i = 0; i < osf * fp->n1y; ++i) {
-    int32_t order = fp->fs1 / sfrq - static_cast<int32_t>((static_cast<int64_t>(i) * step) % (fp->fs1 / sfrq));
+    int32_t order =
+        fp->fs1 / sfrq - static_cast<int32_t>((static_cast<int64_t>(i) * step) % (fp->fs1 / sfrq));
     if (order == fp->fs1 / sfrq) order = 0;
     fp->order[i] = order;
     fp->inc[i] = order < step ? 1 : 0;
@@ -345,8 +349,8 @@ int32_t process_up(int32_t channels, int32_t sfrq, int32_t frames_read, int32_t 
                 sizeof(double) * static_cast<size_t>(filterparms->inbuflen - real_end) * channels);
 
   const int32_t n2b = filterparms->n2b, n2b2 = filterparms->n2b2, osf = filterparms->osf;
-  const int32_t i0 = static_cast<int32_t>((filterparms->fs1 - sfrq + static_cast<int64_t>(ssrc->rp) * sfrq) /
-                                          filterparms->fs1);
+  const int32_t i0 = static_cast<int32_t>(
+      (filterparms->fs1 - sfrq + static_cast<int64_t>(ssrc->rp) * sfrq) / filterparms->fs1);
   const int64_t reach = i0 + polyphase_advance(filterparms, ssrc->phase, n2b2) + filterparms->n1x;
   SSRC_ASSERT(reach <= ssrc->inbuf_capacity);
   // Once the input has ended nothing real lies past what was appended, so
@@ -380,7 +384,8 @@ int32_t process_up(int32_t channels, int32_t sfrq, int32_t frames_read, int32_t 
   }
   SSRC_ASSERT(p <= ssrc->outbuf_frames);
   ssrc->osc = next_osc;
-  ssrc->phase = static_cast<int32_t>((ssrc->phase + static_cast<int64_t>(n2b2)) % filterparms->steps);
+  ssrc->phase =
+      static_cast<int32_t>((ssrc->phase + static_cast<int64_t>(n2b2)) % filterparms->steps);
   ssrc->rp += static_cast<int32_t>(static_cast<int64_t>(n2b2) * (sfrq / filterparms->frqgcd) / osf);
   return p;
 }
@@ -425,10 +430,15 @@ int32_t process_down(int32_t channels, int32_t dfrq, int32_t frames_read, filter
     std::memset(buf1, 0, sizeof(double) * static_cast<size_t>(n1b2));
     int32_t j = 0, pos = ssrc->rps;
     for (; pos < n1b2; pos += osf, ++j) {
+      // The invariants' texts are printed as written here.
+      // clang-format off
       SSRC_ASSERT(j < ((filterparms->n1b2-ssrc->rps-1)/filterparms->osf+1));
+      // clang-format on
       buf1[pos] = ssrc->inbuf[static_cast<int64_t>(j) * channels + ch];
     }
+    // clang-format off
     SSRC_ASSERT(j == ((filterparms->n1b2-ssrc->rps-1)/filterparms->osf+1));
+    // clang-format on
     next_rps = pos - n1b2;
 
     real_fft_convolve(n1b, buf1, n1b2, filterparms->fftfilter, filterparms->fft_ip,
@@ -445,7 +455,10 @@ int32_t process_down(int32_t channels, int32_t dfrq, int32_t frames_read, filter
     p = 0;
     while (bp2 < end) {
       const int32_t s2o = filterparms->order[phase];
-      SSRC_ASSERT((bp2-&(ssrc->buf2[ch][0]))*(filterparms->fs2/filterparms->fs1) -(ssrc->rp2+p*(filterparms->fs2/outparms->samplerate)) == s2o);
+      // clang-format off
+      SSRC_ASSERT((bp2-&(ssrc->buf2[ch][0]))*(filterparms->fs2/filterparms->fs1)
+                  -(ssrc->rp2+p*(filterparms->fs2/outparms->samplerate)) == s2o);
+      // clang-format on
       SSRC_ASSERT(p < ssrc->outbuf_frames);
       bp2 += filterparms->inc[phase];
       if (++phase == filterparms->n2y) phase = 0;
@@ -517,8 +530,9 @@ void ssrc_reset(filterparms* fp, ssrc* state, const InputFile* file) {
   std::memset(state, 0, sizeof *state);
   state->skipping = 1;
   if (file && file->kind == KIND_PCM_WAV && file->bits >= 8 && file->channels > 0)
-    state->total_frames = static_cast<int64_t>(file->data_size / static_cast<uint64_t>(file->bits / 8) /
-                                               static_cast<uint64_t>(file->channels));
+    state->total_frames =
+        static_cast<int64_t>(file->data_size / static_cast<uint64_t>(file->bits / 8) /
+                             static_cast<uint64_t>(file->channels));
 }
 
 int ssrc_configure(InputFile* file, filterparms* fp, ssrc* state, JobSettings* settings) {
@@ -551,8 +565,9 @@ int ssrc_configure(InputFile* file, filterparms* fp, ssrc* state, JobSettings* s
   }
   if (decode) {
     if (up)
-      state->block_frames = fp->n1x - fp->inbuflen +
-                            static_cast<int32_t>(std::floor(static_cast<double>(sfrq) * fp->n2b2 / fp->fs2)) + 1;
+      state->block_frames =
+          fp->n1x - fp->inbuflen +
+          static_cast<int32_t>(std::floor(static_cast<double>(sfrq) * fp->n2b2 / fp->fs2)) + 1;
     else
       state->block_frames = (fp->n1b2 - state->rps - 1) / fp->osf + 1;
   }
@@ -573,9 +588,9 @@ int32_t ssrc_frames_wanted(const filterparms* fp, const ssrc* state, int32_t sou
   return (fp->n1b2 - state->rps - 1) / fp->osf + 1;
 }
 
-void ssrc_process(int32_t channels, int32_t source_rate, JobSettings* settings,
-                  int32_t frames_read, int32_t frames_appended, filterparms* fp, ssrc* state,
-                  int32_t* all_delayed, int32_t* skip, int32_t* count) {
+void ssrc_process(int32_t channels, int32_t source_rate, JobSettings* settings, int32_t frames_read,
+                  int32_t frames_appended, filterparms* fp, ssrc* state, int32_t* all_delayed,
+                  int32_t* skip, int32_t* count) {
   *all_delayed = 1;
   *skip = 0;
   *count = 0;
@@ -591,8 +606,10 @@ void ssrc_process(int32_t channels, int32_t source_rate, JobSettings* settings,
 
   trim(p, source_rate, dfrq, !up, state, all_delayed, skip, count);
 
-  if (up) discard_consumed_up(channels, source_rate, fp, state);
-  else discard_consumed_down(channels, fp, state);
+  if (up)
+    discard_consumed_up(channels, source_rate, fp, state);
+  else
+    discard_consumed_down(channels, fp, state);
 }
 
 void ssrc_free(filterparms* fp, ssrc* state) {

@@ -29,14 +29,14 @@
 // The job's filter design. Fields marked up/down mean different things per
 // direction; see the design routines in ssrc.cc.
 struct filterparms {
-  int32_t frqgcd;    // gcd(source rate, output rate)
-  int32_t osf;       // oversampling factor 1, 2 or 3
-  int32_t fs1;       // up: polyphase design rate; down: FFT stage rate
-  int32_t fs2;       // up: FFT stage rate; down: polyphase design rate
-  int32_t n1;        // up: polyphase length; down: FFT filter length (odd)
-  int32_t n2;        // up: FFT filter length; down: polyphase length (odd)
-  int32_t n1x, n1y;  // up: taps per phase, phases of the polyphase filter
-  int32_t n2x, n2y;  // down: taps per phase, phases of the polyphase filter
+  int32_t frqgcd;     // gcd(source rate, output rate)
+  int32_t osf;        // oversampling factor 1, 2 or 3
+  int32_t fs1;        // up: polyphase design rate; down: FFT stage rate
+  int32_t fs2;        // up: FFT stage rate; down: polyphase design rate
+  int32_t n1;         // up: polyphase length; down: FFT filter length (odd)
+  int32_t n2;         // up: FFT filter length; down: polyphase length (odd)
+  int32_t n1x, n1y;   // up: taps per phase, phases of the polyphase filter
+  int32_t n2x, n2y;   // down: taps per phase, phases of the polyphase filter
   int32_t n1b, n1b2;  // down: FFT size and half
   int32_t n2b, n2b2;  // up: FFT size and half
   int32_t inbuflen;   // up: frames held in inbuf; down: always 0
@@ -47,37 +47,37 @@ struct filterparms {
   int32_t rows;       // rows of polyfilter
   int32_t taps;       // taps per row
   double** polyfilter;
-  double* padded_rows;     // polyfilter rows padded to padded_stride taps
-  int32_t padded_stride;   // taps rounded up to a multiple of four
-  double* fftfilter;  // the FFT-stage filter, transformed (packed layout)
-  int32_t fft_size;   // n2b (up) or n1b (down)
-  int32_t* fft_ip;    // real FFT work tables
+  double* padded_rows;    // polyfilter rows padded to padded_stride taps
+  int32_t padded_stride;  // taps rounded up to a multiple of four
+  double* fftfilter;      // the FFT-stage filter, transformed (packed layout)
+  int32_t fft_size;       // n2b (up) or n1b (down)
+  int32_t* fft_ip;        // real FFT work tables
   double* fft_w;
 };
 
 // The job's running state and buffers.
 struct ssrc {
-  int32_t rp;         // up: polyphase read position in units of 1/fs1
-  int32_t rps;        // down: offset in the FFT block of the next input sample
-  int32_t rp2;        // down: polyphase read position in units of 1/fs2
-  int32_t phase;      // current step of the polyphase filter
-  int32_t osc;        // up: decimation phase of the FFT-stage output
-  int32_t skipping;   // 1 while output is discarded for the filter delay
-  int32_t flushing;   // caller: 1 on the last input; module: -1 at the end
-  int32_t delay;      // output frames still to discard
-  int32_t inbuf_frames;  // frames the input buffer is sized for
-  int32_t block_frames;  // decode jobs: input frames per call
-  uint32_t frames_read;  // input frames accounted so far
+  int32_t rp;              // up: polyphase read position in units of 1/fs1
+  int32_t rps;             // down: offset in the FFT block of the next input sample
+  int32_t rp2;             // down: polyphase read position in units of 1/fs2
+  int32_t phase;           // current step of the polyphase filter
+  int32_t osc;             // up: decimation phase of the FFT-stage output
+  int32_t skipping;        // 1 while output is discarded for the filter delay
+  int32_t flushing;        // caller: 1 on the last input; module: -1 at the end
+  int32_t delay;           // output frames still to discard
+  int32_t inbuf_frames;    // frames the input buffer is sized for
+  int32_t block_frames;    // decode jobs: input frames per call
+  uint32_t frames_read;    // input frames accounted so far
   int64_t frames_written;  // output frames delivered so far
   int64_t total_frames;    // input frames of a PCM source
   int32_t channels;        // channels the buffers below are made for
-  double** buf1;      // per channel work buffers
+  double** buf1;           // per channel work buffers
   double** buf2;
-  double* inbuf;      // interleaved input; decode jobs have 256 spare frames
+  double* inbuf;           // interleaved input; decode jobs have 256 spare frames
   int32_t inbuf_capacity;  // frames inbuf can hold
-  double* outbuf;     // interleaved output of one call
+  double* outbuf;          // interleaved output of one call
   int32_t outbuf_frames;   // frames outbuf can hold
-  double* scratch;    // one channel of input, de-interleaved
+  double* scratch;         // one channel of input, de-interleaved
   // Kept for the jobs: samples (frames x channels) waiting in inbuf after
   // the `inbuflen` leading frames (decode job), and the current length in
   // frames of the per-channel output blocks (0 until first allocated).
@@ -104,9 +104,9 @@ int32_t ssrc_frames_wanted(const filterparms* fp, const ssrc* state, int32_t sou
 // are in outbuf and, unless the output is 64-bit float, converted into
 // settings->work_buffers.output_block. The caller writes nothing when
 // *all_delayed is 1, else *count frames starting *skip frames into the block.
-void ssrc_process(int32_t channels, int32_t source_rate, JobSettings* settings,
-                  int32_t frames_read, int32_t frames_appended, filterparms* fp, ssrc* state,
-                  int32_t* all_delayed, int32_t* skip, int32_t* count);
+void ssrc_process(int32_t channels, int32_t source_rate, JobSettings* settings, int32_t frames_read,
+                  int32_t frames_appended, filterparms* fp, ssrc* state, int32_t* all_delayed,
+                  int32_t* skip, int32_t* count);
 
 // Releases the tables and buffers of both records (not the records).
 void ssrc_free(filterparms* fp, ssrc* state);

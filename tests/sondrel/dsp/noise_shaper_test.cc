@@ -1,12 +1,13 @@
 // The program-wide generator, the noise table (pool shuffle, three pdfs),
 // the error-feedback shaping, and dithered conversion through the settings.
+#include "dsp/noise_shaper.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <vector>
 
-#include "dsp/noise_shaper.h"
 #include "dsp/pcm_convert.h"
 #include "dsp/runtime_random.h"
 
@@ -106,10 +107,10 @@ TEST(NoiseShaper, FirstOrderFeedbackStoresLimitedErrorWhenClipping) {
   shaper_close(1);
 
   ASSERT_EQ(shaper_open(48000, 1, -128, 127, 2, 0, 0.0), 0);
-  EXPECT_EQ(shaper_quantize(1000.0, 0), 127);  // error 127 - 1000 limited to -1
-  EXPECT_EQ(shaper_quantize(0.6, 0), 2);       // 0.6 + 1
+  EXPECT_EQ(shaper_quantize(1000.0, 0), 127);    // error 127 - 1000 limited to -1
+  EXPECT_EQ(shaper_quantize(0.6, 0), 2);         // 0.6 + 1
   EXPECT_EQ(shaper_quantize(-1000.0, 0), -128);  // error -128 - (-1000.4) limited to +1
-  EXPECT_EQ(shaper_quantize(0.6, 0), 0);       // 0.6 - 1 = -0.4
+  EXPECT_EQ(shaper_quantize(0.6, 0), 0);         // 0.6 - 1 = -0.4
   shaper_close(1);
 }
 

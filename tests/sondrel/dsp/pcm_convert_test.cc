@@ -1,11 +1,12 @@
 // Stored PCM to doubles and back: scale factors, rounding half away from
 // zero, clamping, packing of every width, the gain, and the pass-through flag.
+#include "dsp/pcm_convert.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
-#include "dsp/pcm_convert.h"
 #include "wav/job_settings.h"
 
 namespace {
@@ -18,7 +19,8 @@ JobSettings settings_for(int32_t bits, int32_t is_float) {
   return s;
 }
 
-std::vector<uint8_t> convert(const std::vector<double>& x, const JobSettings& s, int32_t channels = 1) {
+std::vector<uint8_t> convert(const std::vector<double>& x, const JobSettings& s,
+                             int32_t channels = 1) {
   std::vector<uint8_t> out(x.size() * 8 + 16, 0xAB);
   samples_to_pcm(x.data(), out.data(), &s, channels, static_cast<int32_t>(x.size()) / channels);
   return out;
@@ -26,7 +28,8 @@ std::vector<uint8_t> convert(const std::vector<double>& x, const JobSettings& s,
 
 std::vector<int32_t> as_int16(const std::vector<uint8_t>& b, size_t count) {
   std::vector<int32_t> v;
-  for (size_t i = 0; i < count; ++i) v.push_back(static_cast<int16_t>(b[2 * i] | (b[2 * i + 1] << 8)));
+  for (size_t i = 0; i < count; ++i)
+    v.push_back(static_cast<int16_t>(b[2 * i] | (b[2 * i + 1] << 8)));
   return v;
 }
 
@@ -42,7 +45,8 @@ TEST(PcmConvert, RoundsHalfAwayFromZero) {
 TEST(PcmConvert, SixteenBitOutputScalesRoundsAndClamps) {
   const JobSettings s = settings_for(16, 0);
   const std::vector<uint8_t> out = convert({1.0, -1.0, 1.5, -1.5, 0.5, 0.0, -0.5}, s);
-  EXPECT_EQ(as_int16(out, 7), (std::vector<int32_t>{32767, -32767, 32767, -32768, 16384, 0, -16384}));
+  EXPECT_EQ(as_int16(out, 7),
+            (std::vector<int32_t>{32767, -32767, 32767, -32768, 16384, 0, -16384}));
   EXPECT_EQ(out[14], 0xAB);  // nothing written past the samples
   JobSettings half = s;
   half.gain = 0.5;
@@ -56,7 +60,8 @@ TEST(PcmConvert, EightBitOutputIsOffsetBinary) {
 }
 
 TEST(PcmConvert, TwentyFourAndThirtyTwoBitOutput) {
-  const std::vector<uint8_t> out24 = convert({1.0, -1.0, -2.0, 1.0 / 8388607.0}, settings_for(24, 0));
+  const std::vector<uint8_t> out24 =
+      convert({1.0, -1.0, -2.0, 1.0 / 8388607.0}, settings_for(24, 0));
   EXPECT_EQ(std::vector<uint8_t>(out24.begin(), out24.begin() + 13),
             (std::vector<uint8_t>{0xFF, 0xFF, 0x7F, 0x01, 0x00, 0x80, 0x00, 0x00, 0x80, 0x01, 0x00,
                                   0x00, 0xAB}));

@@ -1,5 +1,7 @@
 // The real FFT against a direct DFT, its inverse and convolution properties,
 // and the reuse of its tables.
+#include "dsp/real_fft.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,8 +9,6 @@
 #include <cstdint>
 #include <random>
 #include <vector>
-
-#include "dsp/real_fft.h"
 
 namespace {
 
@@ -36,13 +36,15 @@ std::vector<double> direct_packed(const std::vector<double>& x) {
   for (size_t k = 0; k <= n / 2; ++k) {
     long double re = 0, im = 0;
     for (size_t j = 0; j < n; ++j) {
-      const long double angle = 2.0L * 3.14159265358979323846264338327950288L *
-                                static_cast<long double>((j * k) % n) / n;
+      const long double angle =
+          2.0L * 3.14159265358979323846264338327950288L * static_cast<long double>((j * k) % n) / n;
       re += x[j] * std::cos(angle);
       im += x[j] * std::sin(angle);
     }
-    if (k == 0) out[0] = static_cast<double>(re);
-    else if (k == n / 2) out[1] = static_cast<double>(re);
+    if (k == 0)
+      out[0] = static_cast<double>(re);
+    else if (k == n / 2)
+      out[1] = static_cast<double>(re);
     else {
       out[2 * k] = static_cast<double>(re);
       out[2 * k + 1] = static_cast<double>(im);
@@ -88,8 +90,9 @@ TEST_P(RealFftKernels, LargeSizesMatchDirectTransformAtSampledBins) {
     std::vector<double> a = x;
     Work work(n);
     real_fft(n, 1, a.data(), work.ip.data(), work.w.data());
-    const int32_t bins[] = {1, 2, 3, 5, n / 8 - 1, n / 8, n / 8 + 1, n / 4 - 1, n / 4,
-                            n / 4 + 1, n / 4 + 2, 3 * n / 8, n / 2 - 2, n / 2 - 1, 1237};
+    const int32_t bins[] = {1,         2,         3,         5,         n / 8 - 1,
+                            n / 8,     n / 8 + 1, n / 4 - 1, n / 4,     n / 4 + 1,
+                            n / 4 + 2, 3 * n / 8, n / 2 - 2, n / 2 - 1, 1237};
     for (int32_t k : bins) {
       long double re = 0, im = 0;
       for (int32_t j = 0; j < n; ++j) {

@@ -7,9 +7,9 @@
 #include "dsp/ssrc/ssrc.h"
 
 struct ResampleRun {
-  int32_t status = 0;            // ssrc_configure result
-  std::vector<double> frames;    // delivered output, interleaved doubles
-  int64_t delivered = 0;         // frames delivered
+  int32_t status = 0;          // ssrc_configure result
+  std::vector<double> frames;  // delivered output, interleaved doubles
+  int64_t delivered = 0;       // frames delivered
   int32_t calls = 0;
 };
 

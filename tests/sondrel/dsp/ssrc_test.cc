@@ -2,6 +2,8 @@
 // unsupported ratio, the delivered length for every supported pair, the
 // conversion quality on a sine and a stop-band tone, the decimation phase of
 // 32-bit sources, the job buffers, and the invariant check.
+#include "dsp/ssrc/ssrc.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,7 +12,6 @@
 #include <vector>
 
 #include "dsp/real_fft.h"
-#include "dsp/ssrc/ssrc.h"
 #include "resample_driver.h"
 
 namespace {
@@ -333,7 +334,20 @@ void process_without_input() {
   ssrc_process(1, 44100, &job.settings, 0, 0, &job.fp, &job.st, &all_delayed, &skip, &count);
 }
 
+// A read position knocked off the polyphase grid: the output step no longer
+// lands where its filter row says.
+void process_off_grid() {
+  Job job(48000, 44100, KIND_PCM_WAV, 16, 1);
+  job.st.rp2 = 1;
+  int32_t all_delayed = 0, skip = 0, count = 0;
+  ssrc_process(1, 48000, &job.settings, 0, 0, &job.fp, &job.st, &all_delayed, &skip, &count);
+}
+
 TEST(SsrcDeathTest, BrokenInvariantStopsWithItsText) {
+  EXPECT_DEATH(process_off_grid(),
+               "Assertion failed: \\(bp2-&\\(ssrc->buf2\\[ch\\]\\[0\\]\\)\\)\\*"
+               "\\(filterparms->fs2/filterparms->fs1\\) -\\(ssrc->rp2\\+p\\*"
+               "\\(filterparms->fs2/outparms->samplerate\\)\\) == s2o, file ssrc, line [0-9]+");
   EXPECT_DEATH(process_without_input(),
                "Assertion failed: filterparms->inbuflen >= ds, file ssrc, line [0-9]+");
 }
