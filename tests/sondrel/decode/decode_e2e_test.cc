@@ -207,6 +207,26 @@ TEST(DecodeFormats, ConvertedOutputsMatchTheFloatDecode) {
   }
 }
 
+TEST(DecodeFormats, DitheredMonoOutputsKeepOneHistoryPerChannel) {
+  // Mono outputs are shaped like the same channels of one multichannel
+  // output: each channel has its own noise-shaping history.
+  TempDir multi;
+  const DecodeRun mch = run_in(multi, {"ac3_3_2L_48.ac3"}, {"/16", "/d2", "/mch", "/q"});
+  const WavFile all = load_wav(multi.file(mch.outputs.at(0)));
+  TempDir mono;
+  run_in(mono, {"ac3_3_2L_48.ac3"}, {"/16", "/d2", "/q"});
+  TempDir plain;
+  run_in(plain, {"ac3_3_2L_48.ac3"}, {"/16", "/q"});
+  const char* labels[] = {"FL", "FR", "C", "LFE", "SL", "SR"};
+  for (int k = 0; k < 6; ++k) {
+    SCOPED_TRACE(labels[k]);
+    const std::string name = std::string("ac3_3_2L_48(16-bit,48.0kHz)-") + labels[k] + ".wav";
+    const std::vector<double> shaped = wav_channel(load_wav(mono.file(name)), 0);
+    EXPECT_EQ(shaped, wav_channel(all, k));
+    EXPECT_NE(shaped, wav_channel(load_wav(plain.file(name)), 0));
+  }
+}
+
 TEST(DecodeFormats, Resampling) {
   struct Case {
     const char* rate;

@@ -7,7 +7,9 @@
 #include "decode/ac3_decoder.h"
 #include "decode/block_router.h"
 #include "decode/dts_decoder.h"
+#include "decode/format_hook.h"
 #include "decode/frame_buffer.h"
+#include "decode/routing.h"
 #include "decode/stream_layout.h"
 #include "decode/stream_scan.h"
 #include "tones.h"
@@ -284,6 +286,81 @@ TEST(Routing, MultichannelOrderFollowsSpeakerPositions) {
   EXPECT_EQ(label_position("TBR"), 17);
   EXPECT_EQ(label_position("XX"), -1);
   free_channel_names(&f);
+}
+
+TEST(Routing, LatchedLayoutAndChangeChecks) {
+  InputFile f = blank_file(KIND_AC3);
+  JobSettings s;
+  init_job_settings(&s);
+  FormatHook* hook = format_hook_create(KIND_AC3);
+  RouteState route;
+  route_start(&route, &f, &s);
+  std::vector<float> samples(LIBRARY_BUFFER_SAMPLES, 0.0f);
+  f.stream_flags = 0x16;  // 2/2 with LFE: five channels
+  EXPECT_EQ(route_block(hook, &f, samples.data(), &route, nullptr, nullptr, &s, nullptr), ROUTE_OK);
+  EXPECT_EQ(hook->requested_flags, 0x16);
+  EXPECT_EQ(hook->latched_channels, 5);
+  EXPECT_EQ(hook->latched_mask, 0x3Bu);
+  EXPECT_EQ(f.out_flags, 6);  // the routing row: the mode without LFE
+  // An LFE once seen stays counted: 3/2 without it still counts six.
+  f.stream_flags = 0x07;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(route_block(hook, &f, samples.data(), &route, nullptr, nullptr, &s, nullptr),
+            ROUTE_ERROR);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Error: Number of channels in the stream has changed!\n");
+  f.stream_flags = 0x16;
+  s.output_layout = 1;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(route_block(hook, &f, samples.data(), &route, nullptr, nullptr, &s, nullptr),
+            ROUTE_ERROR);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Stereo Downmix option currently unavailable\n");
+  format_hook_release(hook);
+  // Two DTS stereo arrangements: same count and mask, another channel mode.
+  InputFile d = blank_file(KIND_DTS);
+  s.output_layout = 0;
+  hook = format_hook_create(KIND_DTS);
+  route_start(&route, &d, &s);
+  d.stream_flags = 2;
+  EXPECT_EQ(route_block(hook, &d, samples.data(), &route, nullptr, nullptr, &s, nullptr), ROUTE_OK);
+  d.stream_flags = 1;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(route_block(hook, &d, samples.data(), &route, nullptr, nullptr, &s, nullptr),
+            ROUTE_ERROR);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Error: Channel mode in the stream has changed!\n");
+  format_hook_release(hook);
+}
+
+TEST(Routing, SlotWithoutRoutingEntryDeliversSilence) {
+  InputFile f = blank_file(KIND_DTS);
+  f.stream_flags = 9 | DTS_LFE;
+  f.has_lfe = 1;
+  JobSettings s;
+  init_job_settings(&s);
+  std::memcpy(s.channel_offsets, dts_channel_offsets, sizeof s.channel_offsets);
+  s.selected_count = 2;
+  s.selected_channels[0] = 3;  // LFE of 5.1: last in libdca's buffer
+  s.selected_channels[1] = 7;  // an extension slot: no entry
+  s.output_count = 2;
+  ASSERT_EQ(alloc_work_buffers(&s.work_buffers, 2, 256, 256), 0);
+  FILE* outputs[2] = {std::tmpfile(), std::tmpfile()};
+  FormatHook* hook = format_hook_create(KIND_DTS);
+  RouteState route;
+  route_start(&route, &f, &s);
+  std::vector<float> samples(LIBRARY_BUFFER_SAMPLES);
+  for (int32_t i = 0; i < LIBRARY_BUFFER_SAMPLES; ++i) samples[i] = static_cast<float>(i + 1);
+  ASSERT_EQ(route_block(hook, &f, samples.data(), &route, nullptr, nullptr, &s, outputs), ROUTE_OK);
+  for (int k = 0; k < 2; ++k) {
+    std::vector<float> got(BLOCK_SAMPLES + 1, -1.0f);
+    std::rewind(outputs[k]);
+    ASSERT_EQ(std::fread(got.data(), sizeof(float), got.size(), outputs[k]), 256u);
+    for (int32_t i = 0; i < BLOCK_SAMPLES; ++i)
+      ASSERT_EQ(got[i], k == 0 ? samples[5 * BLOCK_SAMPLES + i] : 0.0f) << k << " " << i;
+    std::fclose(outputs[k]);
+  }
+  free_work_buffers(&s.work_buffers);
+  format_hook_release(hook);
 }
 
 }  // namespace
