@@ -19,14 +19,15 @@ constexpr int32_t MAX_SPAN = 1024;  // input offsets one period may need
 void polyphase_run_avx512(const PolyphaseRows& rows, const int32_t* order, const int32_t* inc,
                           int32_t steps, int32_t phase, const double* x, int32_t pos, int32_t count,
                           double* out, int32_t out_step) {
-  // Input advance over one period, and the offsets of its steps.
-  int32_t period_advance = 0;
+  // Input advance over one period, and the furthest offset a step of it
+  // starts at: the table then reaches no input that the outputs do not use.
+  int32_t period_advance = 0, last_offset = 0;
   for (int32_t s = 0, p = phase; s < steps; ++s) {
+    last_offset = period_advance;
     period_advance += inc[p];
     if (++p == steps) p = 0;
   }
-  // Offsets reached within a period: up to the advance, plus the taps.
-  const int32_t span = period_advance + rows.taps_used;
+  const int32_t span = last_offset + rows.taps_used;
   const int64_t chunk = static_cast<int64_t>(LANES) * steps;
   int32_t k = 0;
   // Worth it when the table costs little next to the period's products.
