@@ -69,6 +69,20 @@ TEST(SsrcDesign, UpFrom44100To48000) {
     for (int32_t t = 0; t < job.fp.n1x; ++t) dc += job.fp.polyfilter[r][t];
   EXPECT_NEAR(dc, 160.0, 1e-6);
   EXPECT_DOUBLE_EQ(job.fp.polyfilter[0][0], job.fp.polyfilter[1594 % 160][1594 / 160]);
+  // Half the gain at the cut-off of 47025 Hz, full gain well inside, none
+  // well past it: the response of the prototype put back together.
+  auto response = [&](double freq) {
+    double re = 0, im = 0;
+    for (int32_t m = 0; m < job.fp.n1; ++m) {
+      const double h = job.fp.polyfilter[m % job.fp.n1y][m / job.fp.n1y];
+      re += h * std::cos(2 * M_PI * freq * m / job.fp.fs1);
+      im -= h * std::sin(2 * M_PI * freq * m / job.fp.fs1);
+    }
+    return std::sqrt(re * re + im * im);
+  };
+  EXPECT_NEAR(response(47025.0), 80.0, 1e-3);
+  EXPECT_NEAR(response(20000.0), 160.0, 1e-6);
+  EXPECT_LT(response(47025.0 + 49950.0 / 2 + 1000.0), 160.0 * 1e-8);
   // Work buffers: the input buffer's frames and the output length.
   EXPECT_EQ(job.settings.work_buffers.in_frames, 65546);
   EXPECT_EQ(job.settings.work_buffers.out_frames, 65536 / 3 + 1);
