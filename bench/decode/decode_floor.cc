@@ -34,10 +34,13 @@ int main(int argc, char** argv) {
     for (GatherEvent e; (e = gather_next(g)) != GATHER_EMPTY;) {
       if (e == GATHER_HEADER) {
         int32_t samples = 0;
-        const int32_t length = ac3 ? ac3_sync_test(a, g->frame, &file, FRAME_MODE_COLLECT)
-                                   : dts_sync_test(d, g->frame, &file, FRAME_MODE_COLLECT, &samples);
-        if (length) gather_accept(g, length);
-        else gather_slide(g);
+        const int32_t length =
+            ac3 ? ac3_sync_test(a, g->frame, &file, FRAME_MODE_COLLECT)
+                : dts_sync_test(d, g->frame, &file, FRAME_MODE_COLLECT, &samples);
+        if (length)
+          gather_accept(g, length);
+        else
+          gather_slide(g);
         continue;
       }
       double level = 1.0;

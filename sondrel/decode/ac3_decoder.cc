@@ -2,13 +2,12 @@
 // swapped frames, Surround EX indicator.
 #include "decode/ac3_decoder.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 #include "decode/bit_reader.h"
 #include "decode/frame_buffer.h"
-
-#include <cstdint>
 extern "C" {
 #include <a52dec/a52.h>
 }
@@ -154,7 +153,7 @@ int32_t ac3_surround_ex(const uint8_t* frame, int32_t size) {
   if (acmod == 2) bit_skip(&r, 2);                 // dsurmod
   bit_skip(&r, 1);                                 // lfeon
   for (int32_t pass = 0; pass < (acmod == 0 ? 2 : 1); ++pass) {
-    bit_skip(&r, 5);                    // dialnorm
+    bit_skip(&r, 5);                       // dialnorm
     if (bit_read(&r, 1)) bit_skip(&r, 8);  // compr
     if (bit_read(&r, 1)) bit_skip(&r, 8);  // langcod
     if (bit_read(&r, 1)) bit_skip(&r, 7);  // mixlevel, roomtyp

@@ -29,8 +29,7 @@ const float* slot_source(const InputFile* f, const JobSettings* s, const float* 
   return samples + offset;
 }
 
-int write_output(const JobSettings* s, FILE** outputs, int32_t k, const void* data,
-                 size_t bytes) {
+int write_output(const JobSettings* s, FILE** outputs, int32_t k, const void* data, size_t bytes) {
   if (k >= s->output_count || !outputs[k]) return ROUTE_OK;
   if (std::fwrite(data, 1, bytes, outputs[k]) != bytes) {
     std::fprintf(stderr, "Error: Unable to write to file: %s\n",
@@ -146,8 +145,7 @@ int route_converted(InputFile* f, const float* samples, RouteState* route, JobSe
     if (s->output_layout == 3)
       return write_output(s, outputs, 0, w->doubles,
                           static_cast<size_t>(n) * BLOCK_SAMPLES * sizeof(double));
-    return write_split(s, outputs, reinterpret_cast<const uint8_t*>(w->doubles), BLOCK_SAMPLES,
-                       8);
+    return write_split(s, outputs, reinterpret_cast<const uint8_t*>(w->doubles), BLOCK_SAMPLES, 8);
   }
   // With dither, one conversion of all selected channels keeps a noise-shaping
   // history per channel.
@@ -172,8 +170,8 @@ int write_resampled(const ssrc* rs, JobSettings* s, FILE** outputs, int32_t all_
   const int32_t n = s->selected_count;
   const bool doubles_out = s->out_bits == 64;
   const int32_t width = doubles_out ? 8 : s->out_bits / 8;
-  const uint8_t* block = doubles_out ? reinterpret_cast<const uint8_t*>(rs->outbuf)
-                                     : s->work_buffers.output_block;
+  const uint8_t* block =
+      doubles_out ? reinterpret_cast<const uint8_t*>(rs->outbuf) : s->work_buffers.output_block;
   const int32_t capacity = s->work_buffers.out_frames;
   if (skip < 0) skip = 0;
   if (skip > capacity) skip = capacity;
@@ -243,8 +241,8 @@ uint32_t multichannel_layout(const InputFile* file, const JobSettings* s, int32_
     order[k] = k;
     const int32_t slot = s->selected_channels[k];
     if (slot >= 0 && slot < 32) slot_mask |= 1u << slot;
-    position[k] = slot >= 0 && slot < file->channel_slots ? label_position(file->channel_names[slot])
-                                                           : -1;
+    position[k] =
+        slot >= 0 && slot < file->channel_slots ? label_position(file->channel_names[slot]) : -1;
     if (position[k] < 0 || (label_mask & (1u << position[k]))) labelled = false;
     if (position[k] >= 0) label_mask |= 1u << position[k];
   }
@@ -278,8 +276,7 @@ int route_block(FormatHook* hook, InputFile* f, const float* samples, RouteState
   // The job's blocks must hold every selected channel and a whole block.
   const WorkBuffers& w = s->work_buffers;
   if (w.channels < s->selected_count || !w.floats || !w.doubles || !w.bytes || !w.channel_bytes ||
-      !w.channel_doubles ||
-      (w.in_frames < BLOCK_SAMPLES && w.out_frames < BLOCK_SAMPLES))
+      !w.channel_doubles || (w.in_frames < BLOCK_SAMPLES && w.out_frames < BLOCK_SAMPLES))
     return ROUTE_ERROR;
   switch (s->dsp_mode) {
     case 0:
@@ -304,7 +301,8 @@ int drain_resampler(InputFile* f, RouteState* route, filterparms* fp, ssrc* rs, 
     int64_t from = static_cast<int64_t>(fp->inbuflen) * n + route->buffered;
     int64_t to = (static_cast<int64_t>(fp->inbuflen) + rs->block_frames) * n;
     if (to > inbuf_capacity(rs, s)) to = inbuf_capacity(rs, s);
-    if (to > from) std::memset(rs->inbuf + from, 0, static_cast<size_t>(to - from) * sizeof(double));
+    if (to > from)
+      std::memset(rs->inbuf + from, 0, static_cast<size_t>(to - from) * sizeof(double));
     int32_t all_delayed = 0, skip = 0, count = 0;
     ssrc_process(n, f->sample_rate, s, frames_read, rs->block_frames, fp, rs, &all_delayed, &skip,
                  &count);

@@ -15,9 +15,9 @@ constexpr int ROUTE_ERROR = 1;         // stream change or downmix, already repo
 constexpr int ROUTE_WRITE_FAILED = 2;  // an output could not be written, already reported
 
 struct RouteState {
-  int32_t first_block;                // 1 before the first block of the job
-  int32_t order[MAX_SELECTED];        // channel j of an interleaved block is selected entry order[j]
-  int64_t buffered;                   // resampler input samples after the inbuflen leading frames
+  int32_t first_block;          // 1 before the first block of the job
+  int32_t order[MAX_SELECTED];  // channel j of an interleaved block is selected entry order[j]
+  int64_t buffered;             // resampler input samples after the inbuflen leading frames
 };
 
 // The speaker position (0..17) of a channel label, -1 when it has none.
@@ -26,8 +26,7 @@ int32_t label_position(const char* label);
 // The channel order and mask of one multichannel output: the selected slots
 // by speaker position and the mask of their labels; when a label names no
 // position, slot order and the mask of the slot indices.
-uint32_t multichannel_layout(const InputFile* file, const JobSettings* settings,
-                             int32_t* order);
+uint32_t multichannel_layout(const InputFile* file, const JobSettings* settings, int32_t* order);
 
 // Prepares the router for a job (order of the interleaved channels).
 void route_start(RouteState* route, const InputFile* file, const JobSettings* settings);

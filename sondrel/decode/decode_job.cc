@@ -102,8 +102,7 @@ int decode_frame(FrameGatherer* g, InputFile* f, RouteState* route, filterparms*
 }
 
 int32_t sync_test(InputFile* f, const uint8_t* header) {
-  if (is_ac3_family(f->kind))
-    return ac3_sync_test(decoder_slots.ac3, header, f, FRAME_MODE_DECODE);
+  if (is_ac3_family(f->kind)) return ac3_sync_test(decoder_slots.ac3, header, f, FRAME_MODE_DECODE);
   int32_t samples = 0;
   return dts_sync_test(decoder_slots.dts, header, f, FRAME_MODE_DECODE, &samples);
 }
@@ -214,8 +213,9 @@ int decode_job(FILE* stream, InputFile* file, filterparms* fp, ssrc* rs, JobSett
   if (result == ROUTE_OK && wav_outputs_flush(s, outputs)) result = ROUTE_WRITE_FAILED;
   if (result == ROUTE_OK) {
     char elapsed[64];
-    std::fprintf(stderr, s->dsp_mode == 0 ? "%s: Completed. [%d frames decoded %s\n"
-                                          : "%s: Completed. [%d frames decoded (incl dsp) %s\n",
+    std::fprintf(stderr,
+                 s->dsp_mode == 0 ? "%s: Completed. [%d frames decoded %s\n"
+                                  : "%s: Completed. [%d frames decoded (incl dsp) %s\n",
                  s->status_label, static_cast<int>(s->frames_done),
                  elapsed_text(elapsed, sizeof elapsed, s));
     wav_fix_sizes(s, outputs);

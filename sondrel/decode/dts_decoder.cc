@@ -24,11 +24,10 @@ namespace {
 
 const int32_t kSampleRates[16] = {0,     8000, 16000, 32000, 0,     0,     11025, 22050,
                                   44100, 0,    0,     12000, 24000, 48000, 0,     0};
-const int32_t kBitRates[29] = {32000,   56000,   64000,   96000,   112000,  128000,
-                               192000,  224000,  256000,  320000,  384000,  448000,
-                               512000,  576000,  640000,  768000,  960000,  1024000,
-                               1152000, 1280000, 1344000, 1408000, 1411200, 1472000,
-                               1536000, 1920000, 2048000, 3072000, 3840000};
+const int32_t kBitRates[29] = {
+    32000,   56000,   64000,   96000,   112000,  128000,  192000,  224000,  256000,  320000,
+    384000,  448000,  512000,  576000,  640000,  768000,  960000,  1024000, 1152000, 1280000,
+    1344000, 1408000, 1411200, 1472000, 1536000, 1920000, 2048000, 3072000, 3840000};
 const int32_t kResolution[8] = {16, 16, 20, 20, 0, 24, 24, 0};
 
 // Smallest core frame (FSIZE 95).
@@ -89,7 +88,7 @@ void dts_parse_header(const uint8_t* bytes, int32_t size, DtsHeader* h) {
   std::memset(h, 0, sizeof *h);
   bit_skip(&r, 32);  // sync word
   h->frame_type = static_cast<int32_t>(bit_read(&r, 1));
-  bit_skip(&r, 5);   // deficit sample count
+  bit_skip(&r, 5);  // deficit sample count
   const uint32_t crc_present = bit_read(&r, 1);
   h->sample_count = (static_cast<int32_t>(bit_read(&r, 7)) + 1) * 32;
   h->payload_bytes = static_cast<int32_t>(bit_read(&r, 14)) + 1;
@@ -97,13 +96,13 @@ void dts_parse_header(const uint8_t* bytes, int32_t size, DtsHeader* h) {
   h->sample_rate = kSampleRates[bit_read(&r, 4)];
   h->rate_code = static_cast<int32_t>(bit_read(&r, 5));
   h->bit_rate = h->rate_code < 29 ? kBitRates[h->rate_code] : h->rate_code - 28;
-  bit_skip(&r, 5);   // downmix, dynamic range, time stamp, auxiliary, HDCD
+  bit_skip(&r, 5);  // downmix, dynamic range, time stamp, auxiliary, HDCD
   h->ext_audio_id = static_cast<int32_t>(bit_read(&r, 3));
   h->ext_audio = static_cast<int32_t>(bit_read(&r, 1));
-  bit_skip(&r, 1);   // audio sync word insertion
+  bit_skip(&r, 1);  // audio sync word insertion
   h->lfe = static_cast<int32_t>(bit_read(&r, 2));
   const bool sync_facts = !r.overrun;
-  bit_skip(&r, 1);   // predictor history
+  bit_skip(&r, 1);  // predictor history
   if (crc_present) bit_skip(&r, 16);
   bit_skip(&r, 1 + 4 + 2);  // multirate interpolator, encoder version, copy history
   h->pcm_resolution = kResolution[bit_read(&r, 3)];

@@ -28,14 +28,14 @@ struct DtsHeader {
   int32_t sample_count;   // (NBLKS + 1) x 32
   int32_t payload_bytes;  // FSIZE + 1: bytes of the frame in 16-bit words
   int32_t amode;
-  int32_t sample_rate;    // 0 for an invalid code
+  int32_t sample_rate;  // 0 for an invalid code
   int32_t rate_code;
-  double bit_rate;        // bits per second, or one of the DTS_RATE_ codes
+  double bit_rate;  // bits per second, or one of the DTS_RATE_ codes
   int32_t ext_audio_id;
   int32_t ext_audio;
-  int32_t lfe;            // LFF field, non-zero when the stream has an LFE
-  int32_t pcm_resolution; // source bits from the PCMR code, 0 for a reserved code
-  int32_t complete;       // 1 when the header bytes covered every field above
+  int32_t lfe;             // LFF field, non-zero when the stream has an LFE
+  int32_t pcm_resolution;  // source bits from the PCMR code, 0 for a reserved code
+  int32_t complete;        // 1 when the header bytes covered every field above
 };
 
 // Parses a header given in 16-bit big-endian words.
@@ -79,4 +79,3 @@ int dts_decode_block(DtsDecoder* decoder);
 // The library's sample buffer: 256 singles per output channel, centre
 // first in the three-front modes, LFE last.
 const float* dts_block_samples(DtsDecoder* decoder);
-

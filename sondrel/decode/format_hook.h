@@ -12,12 +12,12 @@ typedef int (*FormatHookSetup)(FormatHook* hook, InputFile* file, double* level,
 
 struct FormatHook {
   FormatHookSetup setup;
-  int32_t sample_rate;       // 0 when created
-  int32_t set_parameters;    // 1 when created
-  int32_t requested_flags;   // negative: the stream's own configuration
+  int32_t sample_rate;      // 0 when created
+  int32_t set_parameters;   // 1 when created
+  int32_t requested_flags;  // negative: the stream's own configuration
   int32_t latched_channels;
   uint32_t latched_mask;
-  int32_t byte_counter;      // not used
+  int32_t byte_counter;  // not used
 };
 
 constexpr int32_t HOOK_STREAM_FLAGS = -1;

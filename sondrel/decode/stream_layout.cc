@@ -5,14 +5,14 @@ namespace {
 
 // AC-3 output mode (flags & 15): speaker mask, channels before LFE (0: no
 // count), arrangement code.
-const uint32_t kAc3Mask[16] = {0x4, 0x4, 0x3, 0x7, 0x103, 0x107, 0x33, 0x37, 0x4, 0x4, 0x3,
-                               0,   0,   0,   0,   0};
+const uint32_t kAc3Mask[16] = {0x4, 0x4, 0x3, 0x7, 0x103, 0x107, 0x33, 0x37,
+                               0x4, 0x4, 0x3, 0,   0,     0,     0,    0};
 const int32_t kAc3Channels[16] = {0, 1, 2, 3, 3, 4, 4, 5, 0, 0, 0, 0, 0, 0, 0, 0};
 const int32_t kAc3Code[16] = {0, 1, 2, 5, 6, 7, 8, 9, 8, 9, 10, 11, 12, 13, 14, 15};
 
 const int32_t kDtsChannels[16] = {1, 2, 2, 2, 2, 3, 3, 4, 4, 5, 6, 6, 6, 7, 8, 8};
-const uint32_t kDtsMask[16] = {0x4, 0x3, 0x3,   0x3,   0x3, 0x7, 0x103, 0x107,
-                               0x33, 0x37, 0, 0, 0, 0, 0, 0};
+const uint32_t kDtsMask[16] = {0x4,  0x3,  0x3, 0x3, 0x3, 0x7, 0x103, 0x107,
+                               0x33, 0x37, 0,   0,   0,   0,   0,     0};
 
 }  // namespace
 

@@ -118,8 +118,10 @@ int stream_read_loop(FILE* stream, InputFile* file, int32_t mode, JobSettings* s
           break;
         }
       } else {
-        if (!ac3) file->frame_count += static_cast<uint32_t>(settings->blocks_per_frame) * BLOCK_SAMPLES;
-        if (!settings->no_progress) progress_tick(settings->frames_done, file->burst_count, settings);
+        if (!ac3)
+          file->frame_count += static_cast<uint32_t>(settings->blocks_per_frame) * BLOCK_SAMPLES;
+        if (!settings->no_progress)
+          progress_tick(settings->frames_done, file->burst_count, settings);
       }
       gather_restart(g);
     }
@@ -131,8 +133,8 @@ int stream_read_loop(FILE* stream, InputFile* file, int32_t mode, JobSettings* s
 void probe_dts_extension(FILE* stream, InputFile* file) {
   if (file->ext_audio_id == 1 || file->ext_audio_id == 2) return;
   const int32_t packing = decoder_slots.dts ? dts_latch(decoder_slots.dts) : PACKING_ANY;
-  const bool little = file->kind == KIND_DTS_WAV || packing == DTS_PACK_16_LE ||
-                      packing == DTS_PACK_14_LE;
+  const bool little =
+      file->kind == KIND_DTS_WAV || packing == DTS_PACK_16_LE || packing == DTS_PACK_14_LE;
   int64_t start = file->kind == KIND_DTS_WAV ? int64_t{file->sync_offset} + 4 : 0;
   int64_t end = file->burst_spacing > 0 ? int64_t{file->sync_offset} + file->burst_spacing
                                         : decoded_frame_end;
@@ -142,7 +144,8 @@ void probe_dts_extension(FILE* stream, InputFile* file) {
   uint8_t* bytes = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(end - start)));
   if (!bytes) return;
   std::fseek(stream, start, SEEK_SET);
-  const int64_t size = static_cast<int64_t>(std::fread(bytes, 1, static_cast<size_t>(end - start), stream));
+  const int64_t size =
+      static_cast<int64_t>(std::fread(bytes, 1, static_cast<size_t>(end - start), stream));
   static const uint8_t k14Little[4] = {0x96, 0x16, 0xA5, 0xE5};
   static const uint8_t k14Big[4] = {0x16, 0x96, 0xE5, 0xA5};
   static const uint8_t k16[4] = {0x5A, 0x5A, 0x5A, 0x5A};
@@ -161,8 +164,8 @@ void probe_dts_extension(FILE* stream, InputFile* file) {
   if (m >= 0 && fourteen && m + 8 <= size) {
     file->amode = static_cast<int32_t>((word14(bytes + m + 6, little) >> 10) & 15);
   } else if (m >= 0 && !fourteen && m + 6 <= size) {
-    const uint32_t w = little ? (bytes[m + 4] | (bytes[m + 5] << 8))
-                              : ((bytes[m + 4] << 8) | bytes[m + 5]);
+    const uint32_t w =
+        little ? (bytes[m + 4] | (bytes[m + 5] << 8)) : ((bytes[m + 4] << 8) | bytes[m + 5]);
     file->amode = static_cast<int32_t>((w >> 2) & 15);
   }
   std::free(bytes);
@@ -206,9 +209,10 @@ int open_stream_decoder(FILE* stream, InputFile* file, JobSettings* settings, in
     file->bits = file->bits < 17 ? 16 : (file->bits < 21 ? 20 : 24);
   }
   if (raw) {
-    file->burst_count = file->frame_size > 0
-                            ? static_cast<int32_t>(file->file_size / static_cast<uint64_t>(file->frame_size))
-                            : 0;
+    file->burst_count =
+        file->frame_size > 0
+            ? static_cast<int32_t>(file->file_size / static_cast<uint64_t>(file->frame_size))
+            : 0;
   }
   file->is_float = 0;
   if (mode == SCAN_COUNT) {

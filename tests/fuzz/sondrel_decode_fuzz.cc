@@ -50,12 +50,14 @@ void layer(const uint8_t* data, size_t size, bool ac3) {
     std::memcpy(frame.data(), data + at, n);
     std::memset(frame.data() + n, 0, frame.size() - n);
     int32_t samples = 0;
-    const int32_t length = ac3 ? ac3_sync_test(a, frame.data(), &file, FRAME_MODE_COLLECT)
-                               : dts_sync_test(d, frame.data(), &file, FRAME_MODE_COLLECT, &samples);
+    const int32_t length =
+        ac3 ? ac3_sync_test(a, frame.data(), &file, FRAME_MODE_COLLECT)
+            : dts_sync_test(d, frame.data(), &file, FRAME_MODE_COLLECT, &samples);
     if (length <= 0 || static_cast<size_t>(length) > n) continue;
     double level = 1.0;
-    const int failed = ac3 ? ac3_frame_setup(a, frame.data(), &file, &level, 0.0, FRAME_MODE_COLLECT)
-                           : dts_frame_setup(d, frame.data(), &file, &level, 0.0);
+    const int failed =
+        ac3 ? ac3_frame_setup(a, frame.data(), &file, &level, 0.0, FRAME_MODE_COLLECT)
+            : dts_frame_setup(d, frame.data(), &file, &level, 0.0);
     if (failed) continue;
     const int32_t blocks = ac3 ? AC3_BLOCKS_PER_FRAME : dts_frame_blocks(d);
     for (int32_t b = 0; b < blocks && b < 64; ++b) {

@@ -4,9 +4,9 @@
 // ffmpeg's decoders, stream changes, bad input and batches.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <algorithm>
 
 #include "run_program.h"
 #include "tones.h"
@@ -22,7 +22,7 @@ struct DecodeRun {
 
 // Runs sondrel in `dir` on fixture copies named in `list` ('*'-joined).
 DecodeRun run_in(const TempDir& dir, const std::vector<std::string>& fixtures,
-           std::vector<std::string> args) {
+                 std::vector<std::string> args) {
   std::string list;
   for (const std::string& name : fixtures) {
     write_file(dir.file(name), decode_fixture_bytes(name));
@@ -96,10 +96,9 @@ struct Layout {
   uint32_t mask;  // of the multichannel output
 };
 const Layout kAc3Layouts[] = {
-    {"1_0", 1, 0x4},    {"1_0L", 2, 0xC},   {"2_0", 2, 0x3},    {"2_0L", 3, 0xB},
-    {"3_0", 3, 0x7},    {"3_0L", 4, 0xF},   {"2_1", 3, 0x103},  {"2_1L", 4, 0x10B},
-    {"3_1", 4, 0x107},  {"3_1L", 5, 0x10F}, {"2_2", 4, 0x33},   {"3_2", 5, 0x37},
-    {"3_2L", 6, 0x3F}};
+    {"1_0", 1, 0x4},  {"1_0L", 2, 0xC},  {"2_0", 2, 0x3},    {"2_0L", 3, 0xB},  {"3_0", 3, 0x7},
+    {"3_0L", 4, 0xF}, {"2_1", 3, 0x103}, {"2_1L", 4, 0x10B}, {"3_1", 4, 0x107}, {"3_1L", 5, 0x10F},
+    {"2_2", 4, 0x33}, {"3_2", 5, 0x37},  {"3_2L", 6, 0x3F}};
 
 TEST(DecodeRouting, EveryAc3LayoutAndRate) {
   for (const char* rate : {"48", "44", "32"}) {
@@ -120,12 +119,11 @@ TEST(DecodeRouting, EveryAc3LayoutAndRate) {
 }
 
 TEST(DecodeRouting, EveryDtsLayoutPackingAndCarrier) {
-  const Layout layouts[] = {{"dts_1_0.dts", 1, 0x4},   {"dts_2_0.dts", 2, 0x3},
-                            {"dts_2_2.dts", 4, 0x33},  {"dts_3_2.dts", 5, 0x37},
-                            {"dts_3_2L.dts", 6, 0x3F}, {"dts_pack_16le.dts", 2, 0x3},
-                            {"dts_pack_14be.dts", 2, 0x3}, {"dts_pack_14le.cpt", 2, 0x3},
-                            {"dtswav14_3_2L.wav", 6, 0x3F}, {"dtswav16_3_2L.wav", 6, 0x3F},
-                            {"ddwav_3_2L.wav", 6, 0x3F}};
+  const Layout layouts[] = {
+      {"dts_1_0.dts", 1, 0x4},        {"dts_2_0.dts", 2, 0x3},       {"dts_2_2.dts", 4, 0x33},
+      {"dts_3_2.dts", 5, 0x37},       {"dts_3_2L.dts", 6, 0x3F},     {"dts_pack_16le.dts", 2, 0x3},
+      {"dts_pack_14be.dts", 2, 0x3},  {"dts_pack_14le.cpt", 2, 0x3}, {"dtswav14_3_2L.wav", 6, 0x3F},
+      {"dtswav16_3_2L.wav", 6, 0x3F}, {"ddwav_3_2L.wav", 6, 0x3F}};
   for (const Layout& layout : layouts) {
     SCOPED_TRACE(layout.code);
     const bool ac3 = layout.code[0] == 'd' && layout.code[1] == 'd';
@@ -185,8 +183,10 @@ TEST(DecodeFormats, ConvertedOutputsMatchTheFloatDecode) {
     for (size_t i = 0; i < reference.size(); ++i) {
       int64_t q = 0;
       for (int b = bits / 8 - 1; b >= 0; --b) q = (q << 8) | d[i * bits / 8 + b];
-      if (bits == 8) q -= 128;
-      else q = (q ^ (int64_t{1} << (bits - 1))) - (int64_t{1} << (bits - 1));
+      if (bits == 8)
+        q -= 128;
+      else
+        q = (q ^ (int64_t{1} << (bits - 1))) - (int64_t{1} << (bits - 1));
       const double x = reference[i] * scale;
       const int64_t expected = static_cast<int64_t>(x < 0 ? x - 0.5 : x + 0.5);
       mismatches += q != expected;
@@ -256,7 +256,8 @@ void cross_check(const std::string& fixture, const std::string& reference, doubl
   run_in(dir, {fixture}, {});
   const std::string stem = fixture.substr(0, fixture.size() - 4);
   for (int k = 0; k < 6; ++k) {
-    const std::vector<double> ours = wav_channel(load_wav(dir.file(stem + "-" + labels[k] + ".wav")), 0);
+    const std::vector<double> ours =
+        wav_channel(load_wav(dir.file(stem + "-" + labels[k] + ".wav")), 0);
     const std::vector<double> theirs = wav_channel(ref, k);
     const double db = rms_difference_db(ours, theirs, 1024, std::min(ours.size(), theirs.size()));
     std::printf("cross-check %s %s: RMS difference %.1f dB\n", fixture.c_str(), labels[k], db);
@@ -264,21 +265,26 @@ void cross_check(const std::string& fixture, const std::string& reference, doubl
   }
 }
 
-TEST(DecodeCrossCheck, Ac3AgreesWithFfmpeg) { cross_check("ac3_3_2L_48.ac3", "ref_ac3_3_2L_48.wav", -70.0); }
-TEST(DecodeCrossCheck, DtsAgreesWithFfmpeg) { cross_check("dts_3_2L.dts", "ref_dts_3_2L.wav", -70.0); }
+TEST(DecodeCrossCheck, Ac3AgreesWithFfmpeg) {
+  cross_check("ac3_3_2L_48.ac3", "ref_ac3_3_2L_48.wav", -70.0);
+}
+TEST(DecodeCrossCheck, DtsAgreesWithFfmpeg) {
+  cross_check("dts_3_2L.dts", "ref_dts_3_2L.wav", -70.0);
+}
 
 TEST(DecodeFailures, StreamChangeStopsTheJob) {
   TempDir dir;
   const DecodeRun run = run_in(dir, {"ac3_change.ac3"}, {"/q"});
-  const std::string tail = "Processing..... \rError: Number of channels in the stream has changed!\n"
-                           "Error: Failed while decoding.\n";
+  const std::string tail =
+      "Processing..... \rError: Number of channels in the stream has changed!\n"
+      "Error: Failed while decoding.\n";
   ASSERT_GE(run.result.err.size(), tail.size());
   EXPECT_EQ(run.result.err.substr(run.result.err.size() - tail.size()), tail);
   ASSERT_EQ(run.outputs.size(), 6u);
   for (const std::string& name : run.outputs) {
     const WavFile wav = load_wav(dir.file(name));
     EXPECT_EQ(wav.data.size(), 16u * 1536u * 4u);  // the 5.1 part
-    EXPECT_EQ(wav.data_size, 0u);                   // placeholder size
+    EXPECT_EQ(wav.data_size, 0u);                  // placeholder size
   }
 }
 
@@ -294,7 +300,8 @@ TEST(DecodeFailures, BadInputNeverStopsOrCrashes) {
             std::string::npos);
   DecodeRun run = run_in(dir, {"random.ac3"}, {});
   EXPECT_EQ(run.result.exit_status, 0);
-  EXPECT_EQ(run.result.err.rfind("Error: File is corrupt, or is not a dolby digital file!\n", 0), 0u);
+  EXPECT_EQ(run.result.err.rfind("Error: File is corrupt, or is not a dolby digital file!\n", 0),
+            0u);
   run = run_in(dir, {"random.dts"}, {"/q"});
   EXPECT_EQ(frames_decoded(run.result.err), 0);
   // Junk before the first frame and a cut last frame: every whole frame is
@@ -311,8 +318,8 @@ TEST(DecodeFailures, BadInputNeverStopsOrCrashes) {
 
 TEST(DecodeBatch, EveryJobRunsOnItsOwnDecoder) {
   TempDir dir;
-  const DecodeRun run = run_in(dir, {"ac3_2_0_48.ac3", "dts_2_2.dts", "ac3_3_1L_44.ac3", "dts_1_0.dts"},
-                         {"/q"});
+  const DecodeRun run =
+      run_in(dir, {"ac3_2_0_48.ac3", "dts_2_2.dts", "ac3_3_1L_44.ac3", "dts_1_0.dts"}, {"/q"});
   EXPECT_EQ(run.result.exit_status, 0);
   size_t completed = 0;
   for (size_t at = 0; (at = run.result.err.find("Completed.", at)) != std::string::npos; ++at)

@@ -165,11 +165,12 @@ TEST(DtsLayer, FourPackingsGiveTheSameFrame) {
     EXPECT_EQ(f.frame_size, c.length);
     EXPECT_EQ(dts_frame_blocks(d), 2);
     // Once latched, the other packings are refused.
-    EXPECT_EQ(dts_sync_test(d, c.packing == DTS_PACK_16_BE
-                                   ? decode_fixture_bytes("dts_pack_16le.dts").data()
-                                   : be16.data(),
-                            &f, FRAME_MODE_DECODE, &samples),
-              0);
+    EXPECT_EQ(
+        dts_sync_test(d,
+                      c.packing == DTS_PACK_16_BE ? decode_fixture_bytes("dts_pack_16le.dts").data()
+                                                  : be16.data(),
+                      &f, FRAME_MODE_DECODE, &samples),
+        0);
     dts_decoder_release(d);
   }
 }
@@ -217,9 +218,9 @@ TEST(Layouts, Ac3ModesGiveTheTableLayouts) {
   struct Row {
     int32_t flags, channels, code;
     uint32_t mask;
-  } rows[] = {{1, 1, 1, 0x4},     {2, 2, 2, 0x3},      {3, 3, 5, 0x7},     {4, 3, 6, 0x103},
-              {5, 4, 7, 0x107},   {6, 4, 8, 0x33},     {7, 5, 9, 0x37},    {0x11, 2, 1, 0xC},
-              {0x12, 3, 2, 0xB},  {0x14, 4, 6, 0x10B}, {0x17, 6, 9, 0x3F}, {0x16, 5, 8, 0x3B}};
+  } rows[] = {{1, 1, 1, 0x4},    {2, 2, 2, 0x3},      {3, 3, 5, 0x7},     {4, 3, 6, 0x103},
+              {5, 4, 7, 0x107},  {6, 4, 8, 0x33},     {7, 5, 9, 0x37},    {0x11, 2, 1, 0xC},
+              {0x12, 3, 2, 0xB}, {0x14, 4, 6, 0x10B}, {0x17, 6, 9, 0x3F}, {0x16, 5, 8, 0x3B}};
   for (const Row& r : rows) {
     InputFile f = blank_file(KIND_AC3);
     f.stream_flags = r.flags;
@@ -314,7 +315,8 @@ TEST(Routing, LatchedLayoutAndChangeChecks) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(route_block(hook, &f, samples.data(), &route, nullptr, nullptr, &s, nullptr),
             ROUTE_ERROR);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Stereo Downmix option currently unavailable\n");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Stereo Downmix option currently unavailable\n");
   format_hook_release(hook);
   // Two DTS stereo arrangements: same count and mask, another channel mode.
   InputFile d = blank_file(KIND_DTS);

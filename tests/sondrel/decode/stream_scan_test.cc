@@ -1,10 +1,11 @@
 // The stream scan on fixtures and on damaged streams: first-frame facts,
 // layouts, frame totals, measuring count, extension probe, bad input.
+#include "decode/stream_scan.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "decode/stream_scan.h"
 #include "report/halt.h"
 #include "tones.h"
 

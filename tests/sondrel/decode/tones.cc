@@ -53,7 +53,8 @@ std::vector<double> wav_channel(const WavFile& wav, int channel) {
   if (width < 1 || wav.channels < 1) return out;
   const bool is_float = wav.format_tag == 3 || (wav.format_tag == 0xFFFE && wav.sub_format == 3);
   const size_t frame = static_cast<size_t>(width) * wav.channels;
-  for (size_t at = static_cast<size_t>(channel) * width; at + width <= wav.data.size(); at += frame) {
+  for (size_t at = static_cast<size_t>(channel) * width; at + width <= wav.data.size();
+       at += frame) {
     const uint8_t* p = wav.data.data() + at;
     double v = 0;
     if (is_float && width == 4) {
