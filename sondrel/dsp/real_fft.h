@@ -1,5 +1,8 @@
-// In-place split-radix FFT of real sequences in the packed spectrum layout:
-// a[0] = X[0], a[1] = X[n/2], a[2k], a[2k+1] = Re, Im of X[k] for 0 < k < n/2.
+// In-place FFT of real sequences (radix-4 stages over the (even, odd) pairs,
+// then a real-data pass) in the packed spectrum layout: a[0] = X[0], a[1] =
+// X[n/2], a[2k], a[2k+1] = Re, Im of X[k] for 0 < k < n/2, where
+// X[k] = sum_j a[j] e^(+2 pi i jk / n) (the imaginary part is the sum of
+// a[j] sin(2 pi jk / n)).
 #pragma once
 #include <cstdint>
 
