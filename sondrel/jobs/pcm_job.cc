@@ -3,19 +3,17 @@
 // opened for dithered output, progress, and the size fix at the end.
 #include "jobs/pcm_job.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "dsp/noise_shaper.h"
+#include "jobs/block_io.h"
 #include "report/halt.h"
 #include "report/progress.h"
 #include "wav/wav_writer.h"
 
 namespace {
-
-// Stream buffers of the job's files: large enough that the 512-frame blocks
-// cost few system calls.
-constexpr size_t STREAM_BUFFER = 1 << 18;
 
 uint32_t default_mask(int32_t channels) {
   return channels >= 1 && channels <= 18 ? (1u << channels) - 1u : 0u;
@@ -72,13 +70,6 @@ int32_t fill_header(const PcmJob& job) {
   return extensible ? EXTENSIBLE_HEADER_BYTES : PLAIN_HEADER_BYTES;
 }
 
-// Gives an opened stream one of the job's stream buffers.
-void give_buffer(PcmJob* job, FILE* stream) {
-  if (!stream || !job->stream_memory || job->buffers_given >= job->buffer_count) return;
-  char* buffer = job->stream_memory + static_cast<size_t>(job->buffers_given++) * STREAM_BUFFER;
-  std::setvbuf(stream, buffer, _IOFBF, STREAM_BUFFER);
-}
-
 // Creates every output and writes its header. Returns false after printing
 // why (standard output).
 bool open_outputs(PcmJob* job, int32_t header_bytes) {
@@ -87,7 +78,7 @@ bool open_outputs(PcmJob* job, int32_t header_bytes) {
                                                                   : wav_plain_header;
   for (int32_t k = 0; k < s->output_count; ++k) {
     job->outputs[k] = std::fopen(s->out_names[k], "wb");
-    give_buffer(job, job->outputs[k]);
+    if (job->outputs[k]) std::setvbuf(job->outputs[k], nullptr, _IONBF, 0);  // staged by the job
     if (!job->outputs[k]) {
       std::printf("Error: Unable to open output file: %s", s->out_names[k]);
       std::fflush(stdout);
@@ -118,7 +109,7 @@ bool position_inputs(PcmJob* job) {
   for (int32_t g = 0; g < s->group_size; ++g) {
     const InputFile& member = job->files[s->file_index + g];
     s->group_files[g] = std::fopen(member.path, "rb");
-    give_buffer(job, s->group_files[g]);
+    if (s->group_files[g]) std::setvbuf(s->group_files[g], nullptr, _IONBF, 0);  // read in chunks
     if (!s->group_files[g] || fseeko(s->group_files[g], member.data_offset, SEEK_SET) != 0) {
       std::printf("Error: Unable to open input file: %s", member.path);
       std::fflush(stdout);
@@ -169,6 +160,8 @@ int run_blocks(PcmJob* job) {
   JobSettings* s = job->settings;
   for (;;) {
     if (halt_flag) {
+      // Everything staged goes to the files before their sizes are fixed.
+      if (!flush_stages(job)) return 0;
       const int answer = halt_and_ask(s, job->outputs);
       if (answer == 1) return 1;
       if (answer == 2) {
@@ -183,12 +176,31 @@ int run_blocks(PcmJob* job) {
   }
 }
 
+// Bytes of one input block: 512 frames of the input (interleave: of one
+// group file).
+size_t block_bytes(const PcmJob& job) {
+  const size_t frame = static_cast<size_t>(job.in_bytes) * (job.kind == PCM_INTERLEAVE ? 1 : job.channels);
+  return 512 * frame;
+}
+
+// The largest block a job stages for one output at once.
+size_t largest_write(const PcmJob& job) {
+  const WorkBuffers& b = job.settings->work_buffers;
+  const size_t frames = static_cast<size_t>(std::max(b.in_frames, b.out_frames));
+  return frames * static_cast<size_t>(output_channels(job)) * 8;
+}
+
 // Sets the job up and runs it. Returns 1 when the user aborted, else 0.
 int run_job(PcmJob* job) {
   JobSettings* s = job->settings;
   const int32_t header_bytes = fill_header(*job);
   s->extensible_header = header_bytes == EXTENSIBLE_HEADER_BYTES;  // where the size fix writes
   if (!open_outputs(job, header_bytes) || !position_inputs(job)) return 0;
+  if (!block_io_open(job, job->kind == PCM_INTERLEAVE ? s->group_size : 1, block_bytes(*job),
+                     largest_write(*job))) {
+    std::fputs("Error: Not enough memory for the job's buffers.\n", stderr);
+    return 0;
+  }
   const bool dither = s->dither_type != 0 && !(s->out_float && s->out_bits == 64);
   if (dither) {
     int32_t low, high;
@@ -204,7 +216,8 @@ int run_job(PcmJob* job) {
   if (dither) shaper_close(output_channels(*job));
   if (aborted) return 1;
 
-  const bool written = !job->write_failed && wav_outputs_flush(s, job->outputs) == 0;
+  const bool written =
+      flush_stages(job) && !job->write_failed && wav_outputs_flush(s, job->outputs) == 0;
   wav_fix_sizes(s, job->outputs);
   if (written) {
     char duration[64];
@@ -234,13 +247,9 @@ int pcm_job(FILE* stream, InputFile* files, filterparms* fp, ssrc* state, JobSet
   job.out_bytes = s->out_bits / 8;
   job.channels = job.kind == PCM_INTERLEAVE ? s->group_size : job.file->channels;
   job.progress_total = static_cast<int64_t>(job.file->data_size);
-  job.buffer_count = s->output_count + (job.kind == PCM_INTERLEAVE ? s->group_size : 0);
-  job.stream_memory = static_cast<char*>(
-      std::malloc(static_cast<size_t>(job.buffer_count > 0 ? job.buffer_count : 1) * STREAM_BUFFER));
 
   const int result = run_job(&job);
 
-  // Every stream that uses the job's buffers is closed before they go.
   wav_outputs_close(s, outputs);
   if (s->group_files)
     for (int32_t g = 0; g < s->group_size; ++g)
@@ -248,6 +257,6 @@ int pcm_job(FILE* stream, InputFile* files, filterparms* fp, ssrc* state, JobSet
         std::fclose(s->group_files[g]);
         s->group_files[g] = nullptr;
       }
-  std::free(job.stream_memory);
+  block_io_close(&job);
   return result;
 }

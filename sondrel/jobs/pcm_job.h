@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "dsp/ssrc/ssrc.h"
+#include "jobs/block_io.h"
 #include "wav/input_file.h"
 #include "wav/job_settings.h"
 
@@ -28,9 +29,9 @@ struct PcmJob {
   int64_t bytes_read;                  // progress counter
   int64_t progress_total;
   int32_t write_failed;                // 1 once an output could not be written
-  char* stream_memory;                 // stream buffers of the job's files
-  int32_t buffer_count;
-  int32_t buffers_given;
+  InputChunk chunks[MAX_SELECTED];     // per input (block_io)
+  OutputStage stages[MAX_SELECTED];    // per output
+  uint8_t* io_memory;
 };
 
 // Runs the job for files[settings->file_index]. Returns 1 when the user
