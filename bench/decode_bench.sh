@@ -40,7 +40,7 @@ time_of() {
   t0=$(now)
   "$@" > /dev/null 2>&1
   t1=$(now)
-  echo "$t1 - $t0" | bc
+  awk "BEGIN { print $t1 - $t0 }"
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
@@ -90,8 +90,8 @@ for input in "ac3_$minutes.ac3" "dts_$minutes.dts"; do
     done
     s=$(median < s.t)
     f=$(median < f.t)
-    line="  $variant: sondrel ${s}s, ffmpeg ${f}s, ratio $(echo "scale=3; $s / $f" | bc)"
-    [ "$variant" = default ] && line="$line, to floor $(echo "scale=3; $s / $floor_t" | bc)"
+    line="  $variant: sondrel ${s}s, ffmpeg ${f}s, ratio $(awk "BEGIN { printf \"%.3f\", $s / $f }")"
+    [ "$variant" = default ] && line="$line, to floor $(awk "BEGIN { printf \"%.3f\", $s / $floor_t }")"
     echo "$line"
   done
   if [ -x /usr/bin/time ]; then
