@@ -163,37 +163,39 @@ bool select_channels(JobSettings* s, InputFile* f, RunValues* run) {
   return true;
 }
 
-// True when `path` names the same file as `stream` (by device and inode).
-bool names_open_file(const char* path, const struct stat& input) {
+// True when `path` names the file described by `input` (device and inode).
+bool names_file(const char* path, const struct stat& input) {
   struct stat st;
   return stat(path, &st) == 0 && st.st_dev == input.st_dev && st.st_ino == input.st_ino;
 }
 
-// Refuses a job whose outputs would overwrite one of its inputs or each
-// other, before any output is created. Returns true when the job may run.
-bool outputs_are_safe(const JobSettings* s, const InputFile* files, int32_t i) {
+}  // namespace
+
+int check_output_names(const JobSettings* s, const InputFile* files, int32_t i) {
   for (int32_t a = 0; a < s->output_count; ++a)
     for (int32_t b = a + 1; b < s->output_count; ++b)
       if (!std::strcmp(s->out_names[a], s->out_names[b])) {
         std::fprintf(stderr,
                      "Error: Two outputs of this job would be named %s; file skipped.\n",
                      s->out_names[a]);
-        return false;
+        return 1;
       }
   const int32_t inputs = s->multichannel_out && s->group_size > 1 ? s->group_size : 1;
   for (int32_t g = 0; g < inputs; ++g) {
     struct stat input;
     if (stat(files[i + g].path, &input) != 0) continue;
     for (int32_t a = 0; a < s->output_count; ++a)
-      if (names_open_file(s->out_names[a], input)) {
+      if (names_file(s->out_names[a], input)) {
         std::fprintf(stderr,
                      "Error: Output file %s is the input file %s; file skipped, input untouched.\n",
                      s->out_names[a], files[i + g].path);
-        return false;
+        return 1;
       }
   }
-  return true;
+  return 0;
 }
+
+namespace {
 
 // Output names: all channels off means no output; else the names are made
 // while the job header is printed. Returns false when the file is skipped.
@@ -209,7 +211,7 @@ bool prepare_outputs(JobSettings* s, InputFile* files, int32_t i, const RunValue
   if (alloc_out_names(s, one_output ? 1 : s->selected_count)) return false;
   if (print_job_header(files, i, s)) return false;
   if (s->output_count > s->out_name_slots) s->output_count = s->out_name_slots;
-  if (!outputs_are_safe(s, files, i)) return false;
+  if (check_output_names(s, files, i)) return false;
   job->outputs = static_cast<FILE**>(
       std::calloc(static_cast<size_t>(s->output_count > 0 ? s->output_count : 1), sizeof(FILE*)));
   return job->outputs != nullptr;

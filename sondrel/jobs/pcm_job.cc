@@ -195,10 +195,16 @@ int run_job(PcmJob* job) {
   JobSettings* s = job->settings;
   const int32_t header_bytes = fill_header(*job);
   s->extensible_header = header_bytes == EXTENSIBLE_HEADER_BYTES;  // where the size fix writes
-  if (!open_outputs(job, header_bytes) || !position_inputs(job)) return 0;
+  if (!open_outputs(job, header_bytes)) return 0;
+  // From here on a job that cannot start leaves its outputs as empty WAVs.
+  if (!position_inputs(job)) {
+    wav_fix_sizes(s, job->outputs);
+    return 0;
+  }
   if (!block_io_open(job, job->kind == PCM_INTERLEAVE ? s->group_size : 1, block_bytes(*job),
                      largest_write(*job))) {
     std::fputs("Error: Not enough memory for the job's buffers.\n", stderr);
+    wav_fix_sizes(s, job->outputs);
     return 0;
   }
   const bool dither = s->dither_type != 0 && !(s->out_float && s->out_bits == 64);
@@ -208,6 +214,7 @@ int run_job(PcmJob* job) {
     if (shaper_open(s->out_rate, output_channels(*job), low, high, s->dither_type, s->pdf_type,
                     s->noise_amplitude)) {
       std::fputs("Error: Not enough memory for dither.\n", stderr);
+      wav_fix_sizes(s, job->outputs);
       return 0;
     }
   }

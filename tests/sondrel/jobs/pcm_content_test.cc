@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -263,6 +264,43 @@ TEST_F(PcmJobs, OutputsThatCannotBeCreated) {
   ProgramResult r = run({"s.wav", "missing/dir/out", "/q"});
   EXPECT_EQ(r.out, "Error: Unable to open output file: missing/dir/out-L.wav");
   EXPECT_EQ(r.exit_status, 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PcmJobs, FloatFileWithAnEighteenByteFmtChunk) {
+  WavLayout layout;
+  layout.channels = 2;
+  layout.bits = 32;
+  layout.is_float = true;
+  layout.fmt_size = 18;
+  const std::vector<double> values = {0.5, -0.25, 0.125, -1.0, 0.75, 0.0};
+  make("f.wav", layout, pack_float_samples(values, 32));
+  run({"f.wav", "/16", "/q"});
+  EXPECT_EQ(unpack_int_samples(out("f(16-bit,48.0kHz)-L.wav").data, 16),
+            (std::vector<int64_t>{16384, 4096, 24575}));
+  EXPECT_EQ(unpack_int_samples(out("f(16-bit,48.0kHz)-R.wav").data, 16),
+            (std::vector<int64_t>{-8192, -32767, 0}));
+}
+
+// An output that cannot take the data (here a link to /dev/full) is reported
+// by name and the job is not called completed.
+TEST_F(PcmJobs, AFailedWriteIsNeverCompleted) {
+  WavLayout layout;
+  layout.channels = 2;
+  make("s.wav", layout, pack_int_samples(std::vector<int64_t>(20000, 7), 16));
+  ASSERT_EQ(symlink("/dev/full", dir.file("s-R.wav").c_str()), 0);
+  ProgramResult r = run({"s.wav", "/q"});
+  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_NE(r.err.find("Error: Unable to write to file: s-R.wav\n"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("Completed"), std::string::npos) << r.err;
+  // The other output keeps a header that matches what it holds.
+  Bytes left = read_file(dir.file("s-L.wav"));
+  WavFile w = parse_wav(left);
+  ASSERT_TRUE(w.valid);
+  EXPECT_EQ(w.data_size, left.size() - 44);
 }
 
 }  // namespace
