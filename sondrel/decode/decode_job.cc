@@ -53,23 +53,6 @@ int create_outputs(JobSettings* s, FILE** outputs, char* buffers, const uint8_t*
   return 0;
 }
 
-// The clip range of the output width, for the noise shaper.
-void clip_range(int32_t bits, int32_t* low, int32_t* high) {
-  switch (bits) {
-    case 8:
-      *low = -128, *high = 127;
-      break;
-    case 16:
-      *low = -32768, *high = 32767;
-      break;
-    case 24:
-      *low = -8388608, *high = 8388607;
-      break;
-    default:
-      *low = INT32_MIN, *high = INT32_MAX;
-  }
-}
-
 // Decodes one gathered frame and routes its blocks. Returns a ROUTE_ result.
 int decode_frame(FrameGatherer* g, InputFile* f, RouteState* route, filterparms* fp, ssrc* rs,
                  JobSettings* s, FILE** outputs) {
@@ -204,7 +187,7 @@ int decode_job(FILE* stream, InputFile* file, filterparms* fp, ssrc* rs, JobSett
   const int32_t shaper_channels = s->selected_count > 0 ? s->selected_count : 1;
   if (shaped) {
     int32_t low = 0, high = 0;
-    clip_range(s->out_float ? 32 : s->out_bits, &low, &high);
+    shaper_clip_range(s->out_float ? 32 : s->out_bits, &low, &high);
     shaper_open(s->out_rate, shaper_channels, low, high, s->dither_type, s->pdf_type,
                 s->noise_amplitude);
   }

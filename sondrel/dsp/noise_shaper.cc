@@ -235,3 +235,12 @@ int shaper_is_open() { return shaper.open; }
 double shaper_noise_entry(uint32_t index) {
   return shaper.open ? shaper.noise_table[index % NOISE_TABLE_SIZE] : 0.0;
 }
+
+void shaper_clip_range(int32_t bits, int32_t* clip_min, int32_t* clip_max) {
+  switch (bits) {
+    case 8: *clip_min = -128; *clip_max = 127; break;
+    case 16: *clip_min = -32768; *clip_max = 32767; break;
+    case 24: *clip_min = -8388608; *clip_max = 8388607; break;
+    default: *clip_min = INT32_MIN; *clip_max = INT32_MAX; break;
+  }
+}

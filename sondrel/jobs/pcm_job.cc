@@ -122,16 +122,6 @@ bool position_inputs(PcmJob* job) {
   return true;
 }
 
-// The integer range of the output width, for the shaper's clipping.
-void clip_range(int32_t bits, int32_t* low, int32_t* high) {
-  switch (bits) {
-    case 8: *low = -128; *high = 127; break;
-    case 16: *low = -32768; *high = 32767; break;
-    case 24: *low = -8388608; *high = 8388607; break;
-    default: *low = INT32_MIN; *high = INT32_MAX; break;
-  }
-}
-
 int32_t output_channels(const PcmJob& job) {
   switch (job.kind) {
     case PCM_INTERLEAVE: return job.settings->group_size;
@@ -210,7 +200,7 @@ int run_job(PcmJob* job) {
   const bool dither = s->dither_type != 0 && !(s->out_float && s->out_bits == 64);
   if (dither) {
     int32_t low, high;
-    clip_range(s->out_bits, &low, &high);
+    shaper_clip_range(s->out_bits, &low, &high);
     if (shaper_open(s->out_rate, output_channels(*job), low, high, s->dither_type, s->pdf_type,
                     s->noise_amplitude)) {
       std::fputs("Error: Not enough memory for dither.\n", stderr);
