@@ -70,41 +70,7 @@ inline Twiddle tw_square(const Twiddle& a) {
   return {_mm256_fmsub_pd(a.re, a.re, _mm256_mul_pd(a.im, a.im)), _mm256_add_pd(ri, ri)};
 }
 
-// Radix-4 stage of size l (16 <= l, table stored) over [begin, end). Short
-// columns run across the groups with the twiddles held in registers; long
-// ones run down each group, so that the memory streams stay few (groups lie
-// a power of two apart and would crowd the same cache sets).
-template <int SIGN>
-void stage_stored(double* a, int32_t begin, int32_t end, int32_t l, const double* tw) {
-  if (use_avx512()) {
-    stage_stored_avx512(a, begin, end, l, tw, SIGN, 0);
-    return;
-  }
-  const int32_t q = l / 4;
-  if (q >= 64) {
-    for (int32_t base = begin; base < end; base += l) {
-      for (int32_t j = 0; j < q; j += 2) {
-        const Twiddle w1 = load_stage_twiddle(tw, l, j);
-        const Twiddle w2 = tw_square(w1);
-        const Twiddle w3 = tw_mul(w1, w2);
-        double* x0 = a + 2 * (base + j);
-        butterfly4<SIGN>(x0, x0 + 2 * q, x0 + 4 * q, x0 + 6 * q, w1, w2, w3);
-      }
-    }
-    return;
-  }
-  for (int32_t j = 0; j < q; j += 2) {
-    const Twiddle w1 = load_stage_twiddle(tw, l, j);
-    const Twiddle w2 = tw_square(w1);
-    const Twiddle w3 = tw_mul(w1, w2);
-    for (int32_t base = begin; base < end; base += l) {
-      double* x0 = a + 2 * (base + j);
-      butterfly4<SIGN>(x0, x0 + 2 * q, x0 + 4 * q, x0 + 6 * q, w1, w2, w3);
-    }
-  }
-}
-
-// Decimation-in-frequency counterparts (natural order in, bit-reversed out),
+// Decimation-in-frequency butterfly (natural order in, bit-reversed out),
 // used by the inverse half of the convolution.
 template <int SIGN>
 inline void butterfly4_dif(double* x0, double* x1, double* x2, double* x3, const Twiddle& w1,
@@ -123,21 +89,32 @@ inline void butterfly4_dif(double* x0, double* x1, double* x2, double* x3, const
   _mm256_storeu_pd(x3, cmul<SIGN>(_mm256_sub_pd(t1, t3), w3));
 }
 
-template <int SIGN>
-void stage_stored_dif(double* a, int32_t begin, int32_t end, int32_t l, const double* tw) {
+// Radix-4 stage of size l (16 <= l, table stored) over [begin, end),
+// decimation in time, or (DIF) in frequency for the inverse half of the
+// convolution. Short columns run across the groups with the twiddles held in
+// registers; long ones run down each group, so that the memory streams stay
+// few (groups lie a power of two apart and would crowd the same cache sets).
+template <int SIGN, bool DIF>
+void stage_radix4(double* a, int32_t begin, int32_t end, int32_t l, const double* tw) {
   if (use_avx512()) {
-    stage_stored_avx512(a, begin, end, l, tw, SIGN, 1);
+    stage_stored_avx512(a, begin, end, l, tw, SIGN, DIF ? 1 : 0);
     return;
   }
   const int32_t q = l / 4;
+  auto column = [&](int32_t base, int32_t j, const Twiddle& w1, const Twiddle& w2,
+                    const Twiddle& w3) {
+    double* x0 = a + 2 * (base + j);
+    if constexpr (DIF)
+      butterfly4_dif<SIGN>(x0, x0 + 2 * q, x0 + 4 * q, x0 + 6 * q, w1, w2, w3);
+    else
+      butterfly4<SIGN>(x0, x0 + 2 * q, x0 + 4 * q, x0 + 6 * q, w1, w2, w3);
+  };
   if (q >= 64) {
     for (int32_t base = begin; base < end; base += l) {
       for (int32_t j = 0; j < q; j += 2) {
         const Twiddle w1 = load_stage_twiddle(tw, l, j);
         const Twiddle w2 = tw_square(w1);
-        const Twiddle w3 = tw_mul(w1, w2);
-        double* x0 = a + 2 * (base + j);
-        butterfly4_dif<SIGN>(x0, x0 + 2 * q, x0 + 4 * q, x0 + 6 * q, w1, w2, w3);
+        column(base, j, w1, w2, tw_mul(w1, w2));
       }
     }
     return;
@@ -146,11 +123,18 @@ void stage_stored_dif(double* a, int32_t begin, int32_t end, int32_t l, const do
     const Twiddle w1 = load_stage_twiddle(tw, l, j);
     const Twiddle w2 = tw_square(w1);
     const Twiddle w3 = tw_mul(w1, w2);
-    for (int32_t base = begin; base < end; base += l) {
-      double* x0 = a + 2 * (base + j);
-      butterfly4_dif<SIGN>(x0, x0 + 2 * q, x0 + 4 * q, x0 + 6 * q, w1, w2, w3);
-    }
+    for (int32_t base = begin; base < end; base += l) column(base, j, w1, w2, w3);
   }
+}
+
+template <int SIGN>
+void stage_stored(double* a, int32_t begin, int32_t end, int32_t l, const double* tw) {
+  stage_radix4<SIGN, false>(a, begin, end, l, tw);
+}
+
+template <int SIGN>
+void stage_stored_dif(double* a, int32_t begin, int32_t end, int32_t l, const double* tw) {
+  stage_radix4<SIGN, true>(a, begin, end, l, tw);
 }
 
 // Size-4 butterflies on the four values of u (values 0, 1) and v (2, 3).
