@@ -22,10 +22,13 @@ int avi_file_open(AviFile** file, const char* path, uint32_t mode) {
   if (!file) return kAviErrArgument;
   *file = nullptr;
   if (!path || (mode & 3) != 0) return kAviErrArgument;  // read access only
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  // Opened without blocking: a FIFO would otherwise wait for a writer, and
+  // anything but a regular file is refused anyway.
+  int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return kAviErrFile;
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
     close(fd);
     return kAviErrFile;
   }

@@ -233,43 +233,82 @@ int load_odml_index(WindowReader* reader, AviFile* file, const AviLayout& layout
   return kAviOk;
 }
 
-// The legacy index of the first part. Its offsets count from the 'movi'
-// list type or, in some writers' files, from the start of the file; the
-// first entry tells which. Returns kAviErrNoStream when the index lists no
-// stream chunk at all (the caller then scans).
+struct Idx1Entry {
+  uint32_t id;
+  int64_t offset;
+  int64_t size;
+};
+
+bool is_list_entry(uint32_t id) { return id == kList || id == make_fourcc('r', 'e', 'c', ' '); }
+
+int read_idx1_entry(WindowReader* entries, const ChunkHeader& idx, uint32_t k, Idx1Entry* entry) {
+  uint8_t e[16];
+  if (window_read(entries, idx.data + 16 * static_cast<int64_t>(k), e, 16) != 0) return 1;
+  entry->id = le32(e);
+  entry->offset = le32(e + 8);
+  entry->size = le32(e + 12);
+  return 0;
+}
+
+// True when the chunk that `entry` names, counted from `base`, is in the file
+// with the id and size the entry gives.
+bool entry_fits(WindowReader* reader, const AviFile* file, int64_t base, const Idx1Entry& entry) {
+  ChunkHeader c;
+  return read_chunk_header(reader, base + entry.offset, file->size, false, &c) == 0 &&
+         c.id == entry.id && c.size == entry.size;
+}
+
+// The base of the legacy index's offsets: the 'movi' list type or, in some
+// writers' files, the start of the file. A base must fit both the first and
+// the last chunk entry: with chunks of one size at a stride equal to the
+// 'movi' offset, the wrong base still lands on a chunk of the same id and
+// size at the first entry, but not at the last. Returns -1 when the index
+// lists no chunk, -2 when neither base fits.
+int64_t idx1_base(WindowReader* reader, const AviFile* file, const AviLayout& layout) {
+  const ChunkHeader& idx = layout.idx1;
+  uint32_t count = idx.size / 16;
+  WindowReader entries;
+  window_init(&entries, file);
+  Idx1Entry first{}, last{};
+  uint32_t k = 0;
+  for (; k < count; ++k) {
+    if (read_idx1_entry(&entries, idx, k, &first) != 0) return -2;
+    if (!is_list_entry(first.id)) break;
+  }
+  if (k == count) return -1;
+  for (uint32_t j = count; j-- > k;) {
+    if (read_idx1_entry(&entries, idx, j, &last) != 0) return -2;
+    if (!is_list_entry(last.id)) break;
+  }
+  for (int64_t candidate : {layout.movi.front().list_pos, INT64_C(0)})
+    if (entry_fits(reader, file, candidate, first) && entry_fits(reader, file, candidate, last))
+      return candidate;
+  return -2;
+}
+
+// The legacy index of the first part. Returns kAviErrNoStream when the index
+// lists no stream chunk at all (the caller then scans).
 int load_idx1(WindowReader* reader, AviFile* file, const AviLayout& layout,
               const std::vector<AviStream*>& targets) {
   const ChunkHeader& idx = layout.idx1;
   uint32_t count = idx.size / 16;
   const MoviList& movi = layout.movi.front();
-  int64_t base = -1;
+  int64_t base = idx1_base(reader, file, layout);
+  if (base == -1) return kAviErrNoStream;
+  if (base < 0) return kAviErrFormat;
   WindowReader entries;
   window_init(&entries, file);
   for (uint32_t k = 0; k < count; ++k) {
-    uint8_t e[16];
-    if (window_read(&entries, idx.data + 16 * static_cast<int64_t>(k), e, 16) != 0) return kAviErrFormat;
-    uint32_t id = le32(e);
-    int64_t offset = le32(e + 8);
-    int64_t size = le32(e + 12);
-    if (base < 0) {
-      if (id == kList || id == make_fourcc('r', 'e', 'c', ' ')) continue;
-      for (int64_t candidate : {movi.list_pos, INT64_C(0)}) {
-        ChunkHeader c;
-        if (read_chunk_header(reader, candidate + offset, file->size, false, &c) == 0 && c.id == id) {
-          base = candidate;
-          break;
-        }
-      }
-      if (base < 0) return kAviErrFormat;
-    }
-    int number = audio_chunk_number(id);
-    if (number < 0 || number >= static_cast<int>(targets.size()) || !targets[number] || size == 0)
+    Idx1Entry e;
+    if (read_idx1_entry(&entries, idx, k, &e) != 0) return kAviErrFormat;
+    int number = audio_chunk_number(e.id);
+    if (number < 0 || number >= static_cast<int>(targets.size()) || !targets[number] || e.size == 0)
       continue;
-    int64_t data = base + offset + 8;
-    if (data - 8 < movi.list_pos + 4 || data + size > movi.end) return kAviErrFormat;
-    if (stream_add_segment(targets[number], data, size) != kAviOk) return kAviErrFormat;
+    int64_t data = base + e.offset + 8;
+    if (data - 8 < movi.list_pos + 4 || data + e.size > movi.end) return kAviErrFormat;
+    if (stream_add_segment(targets[number], data, e.size) != kAviOk) return kAviErrFormat;
   }
-  return base < 0 ? kAviErrNoStream : kAviOk;
+  return kAviOk;
 }
 
 // Walks every 'movi' list chunk by chunk ('rec ' lists entered).

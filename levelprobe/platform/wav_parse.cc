@@ -2,6 +2,10 @@
 // and then the 'data' chunk, whatever other chunks lie before or between.
 // The one audio stream is the 'data' payload as declared; a payload cut
 // short by the end of the file fails in the reads, where it is missing.
+// A size that was never filled in (0xFFFFFFFF from a writer on a pipe, or 0
+// with audio after it from a recording that was not finished) means the
+// payload runs to the end of the file. An empty payload followed only by
+// well-formed chunks (metadata written after the data) stays empty.
 #include <cstring>
 
 #include "platform/file_source.h"
@@ -12,6 +16,24 @@ constexpr uint32_t kWave = make_fourcc('W', 'A', 'V', 'E');
 constexpr uint32_t kFmt = make_fourcc('f', 'm', 't', ' ');
 constexpr uint32_t kData = make_fourcc('d', 'a', 't', 'a');
 constexpr uint32_t kMaxFormatBytes = 1 << 16;
+constexpr uint32_t kSizeUnknown = UINT32_C(0xFFFFFFFF);
+constexpr int kMaxTrailingChunks = 64;
+
+// True when the bytes from `pos` to the end of the file are a run of whole
+// chunks with printable ids, such as trailing metadata.
+static bool only_chunks_follow(WindowReader* reader, int64_t pos) {
+  const int64_t end = reader->file->size;
+  for (int k = 0; k < kMaxTrailingChunks && pos < end; ++k) {
+    ChunkHeader c;
+    if (read_chunk_header(reader, pos, end, true, &c) != 0) return false;
+    for (int shift = 0; shift < 32; shift += 8) {
+      uint32_t byte = (c.id >> shift) & 0xFF;
+      if (byte < 0x20 || byte > 0x7E) return false;
+    }
+    pos = c.end == end ? end : c.next;
+  }
+  return pos == end;
+}
 
 // The stream header a WAV file implies: one audio stream of fixed-size frames.
 static void fill_wav_info(AviStream* stream) {
@@ -48,8 +70,11 @@ int parse_wav(AviFile* file) {
       have_format = true;
     } else if (c.id == kData) {
       if (!have_format) return kAviErrFormat;
-      if (stream_add_segment(stream.get(), c.data, c.size) != kAviOk) return kAviErrFormat;
-      stream->declared_frames = c.size / stream->frame_bytes;
+      int64_t size = c.size;
+      if (c.size == kSizeUnknown || (c.size == 0 && !only_chunks_follow(&reader, c.data)))
+        size = file->size - c.data;
+      if (stream_add_segment(stream.get(), c.data, size) != kAviOk) return kAviErrFormat;
+      stream->declared_frames = size / stream->frame_bytes;
       break;
     }
     pos = c.next;

@@ -281,6 +281,73 @@ TEST(AviFileRead, LengthsAndReadArguments) {
   EXPECT_EQ(bytes, 4);
 }
 
+// Chunks of one size whose stride equals the 'movi' list's offset: counted
+// from the wrong base, the first index entry still lands on a chunk with the
+// same id and size, so only the last entry tells the two bases apart.
+TEST(AviFileRead, LegacyIndexBaseWhenMoviOffsetEqualsTheChunkStride) {
+  TempDir dir;
+  AviPlan probe_plan;
+  probe_plan.streams.push_back(pcm_stream(2, 8000, 16, 0));
+  probe_plan.chunks = {{0, Bytes(8, 0)}};
+  const size_t movi = make_avi(probe_plan).chunk_data[0] - 12;  // the list type's offset
+  ASSERT_EQ(movi % 4, 0u);
+  const size_t chunk_bytes = movi - 8;  // header and payload make the stride
+  const int frames = static_cast<int>(chunk_bytes / 4 * 5);
+  Bytes data = stereo_ramp(frames);
+  for (AviIndexKind kind : {AviIndexKind::kIdx1Absolute, AviIndexKind::kIdx1Relative}) {
+    AviPlan plan;
+    plan.streams.push_back(pcm_stream(2, 8000, 16, 0));
+    for (size_t at = 0; at < data.size(); at += chunk_bytes)
+      plan.chunks.push_back({0, Bytes(data.begin() + at, data.begin() + at + chunk_bytes)});
+    plan.index = kind;
+    AviBuilt built = make_avi(plan);
+    ASSERT_EQ(built.chunk_data[0] - 12, movi);
+    ASSERT_EQ(built.chunk_data[1] - built.chunk_data[0], movi);
+    Opened opened(save(dir, "stride.avi", built.file));
+    ASSERT_EQ(opened.stream_status, 0) << static_cast<int>(kind);
+    ASSERT_EQ(stream_length(opened.stream), frames);
+    int status = 0;
+    EXPECT_EQ(read_through(opened.stream, 0, frames, 96000, &status), data);
+    EXPECT_EQ(status, 0);
+  }
+}
+
+// WAV sizes that were never filled in: 0xFFFFFFFF (a writer on a pipe) or 0
+// with audio after it mean the data runs to the end of the file, whole
+// frames only; an empty 'data' chunk followed by metadata stays empty.
+TEST(AviFileRead, UnfinishedWavSizesReachTheEndOfTheFile) {
+  TempDir dir;
+  Bytes data = stereo_ramp(3001);
+  Bytes with_stray_byte = data;
+  with_stray_byte.push_back(0x7F);
+  for (int64_t declared : {INT64_C(0xFFFFFFFF), INT64_C(0)}) {
+    WavLayout layout;
+    layout.channels = 2;
+    layout.declared_data_size = declared;
+    layout.list_chunk = Bytes(7, 'i');
+    Bytes file = make_wav(layout, with_stray_byte);
+    put_u32(file, 4, static_cast<uint32_t>(declared));  // the RIFF size is just as unknown
+    Opened opened(save(dir, "unfinished.wav", file));
+    ASSERT_EQ(opened.stream_status, 0) << declared;
+    ASSERT_EQ(stream_length(opened.stream), 3001) << declared;
+    int status = 0;
+    EXPECT_EQ(read_through(opened.stream, 0, 3001, 96000, &status), data) << declared;
+    EXPECT_EQ(status, 0);
+  }
+  // Declared empty, then a trailing chunk: no audio.
+  WavLayout trailer;
+  trailer.declared_data_size = 0;
+  trailer.trailing_chunk = Bytes(30, 'm');
+  Opened empty(save(dir, "trailer.wav", make_wav(trailer, Bytes())));
+  ASSERT_EQ(empty.stream_status, 0);
+  EXPECT_EQ(stream_length(empty.stream), 0);
+  // Other sizes keep their meaning: a size short of the file is the data.
+  WavLayout shorter;
+  shorter.declared_data_size = 400;
+  Opened cut(save(dir, "short.wav", make_wav(shorter, Bytes(1000, 3))));
+  EXPECT_EQ(stream_length(cut.stream), 200);
+}
+
 // A good file with one thing broken; each must be refused by the open.
 TEST(AviFileOpen, RefusesDamagedStructures) {
   TempDir dir;

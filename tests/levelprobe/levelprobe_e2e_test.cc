@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "run_program.h"
 #include "test_files.h"
@@ -47,6 +49,8 @@ TEST(LevelprobeProgram, ReportsThePeakOfEveryReadableFixture) {
       {"opendml.avi", report("1.820444")},              // 18000 in the 'AVIX' part
       {"plain.wav", report("1.333333")},                // 24576
       {"list_chunk.wav", report("2.000000")},           // -16384 after a LIST chunk
+      {"piped.wav", report("1.638400")},                // -20000, sizes 0xFFFFFFFF
+      {"unfinished.wav", report("1.310720")},           // 25000, sizes 0, stereo
       {"silent.avi", report("inf")},
       {"empty.avi", "\r100%     \nAmplify by inf for full-scale.\n"},
       {"empty.wav", "\r100%     \nAmplify by inf for full-scale.\n"},
@@ -74,6 +78,19 @@ TEST(LevelprobeProgram, EachRefusalComesFromTheStepThatFails) {
       {"length_past_data.avi", "\r0.00%     \rAVIStreamRead failed!\n"},
   };
   for (const auto& c : cases) EXPECT_EQ(probe({kFixtures + c.first}).out, c.second) << c.first;
+}
+
+// A FIFO or a device named as the input is refused at once, like a file that
+// cannot be opened; the run is bounded so that a hang fails instead of waiting.
+TEST(LevelprobeProgram, RefusesFifosAndDevicesWithoutBlocking) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo(dir.file("pipe.avi").c_str(), 0644), 0);
+  ASSERT_EQ(symlink("/dev/zero", dir.file("zero.wav").c_str()), 0);
+  for (const char* name : {"pipe.avi", "zero.wav"}) {
+    ProgramResult r = run_program("/usr/bin/timeout", {"-s", "KILL", "10", kProgram, dir.file(name)});
+    EXPECT_EQ(r.exit_status, 0) << name;
+    EXPECT_EQ(r.out, "\rAVIFileOpen failed!\n") << name;
+  }
 }
 
 // Runs a shell command and returns its standard output and error.
@@ -107,7 +124,8 @@ TEST(LevelprobeProgram, FactorAgreesWithSoxAndFfmpeg) {
     EXPECT_NEAR(probed_factor(file), sox, 0.0005) << file;
   }
   // ffmpeg's volumedetect gives the peak in dB below full scale, with 1 decimal.
-  for (const char* file : {"stereo16.avi", "video_audio.avi", "surround51.avi", "mono16.avi"}) {
+  for (const char* file : {"stereo16.avi", "video_audio.avi", "surround51.avi", "mono16.avi",
+                           "piped.wav", "unfinished.wav"}) {
     std::string out = shell("ffmpeg -nostdin -hide_banner -i '" + kFixtures + file +
                             "' -map 0:a:0 -af volumedetect -f null -");
     double max_db = number_after(out, "max_volume:");
