@@ -25,7 +25,7 @@ int platform_console_open(Console* console) {
   raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | IEXTEN);
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
-  platform_cleanup_terminal(console->fd, &console->saved);
+  platform_cleanup_terminal(console->fd, &console->saved, &raw);
   tcsetattr(console->fd, TCSANOW, &raw);
   return 0;
 }
@@ -33,7 +33,7 @@ int platform_console_open(Console* console) {
 void platform_console_close(Console* console) {
   if (console->fd < 0) return;
   tcsetattr(console->fd, TCSANOW, &console->saved);
-  platform_cleanup_terminal(-1, nullptr);
+  platform_cleanup_terminal(-1, nullptr, nullptr);
   close(console->fd);
   console->fd = -1;
 }

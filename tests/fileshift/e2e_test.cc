@@ -290,6 +290,48 @@ TEST(FileshiftRun, FullFileSystemEndsTheRunWithNothingLost) {
   umount2(t.file("dst").c_str(), MNT_DETACH);
 }
 
+// A file size limit stops the copy like a full destination: the write fails
+// instead of the signal ending the program, and no temporary file is left.
+TEST(FileshiftRun, FileSizeLimitEndsTheRunLikeAFullDestination) {
+  TempDir t;
+  make_dirs(t, {"src", "dst"});
+  Bytes b_data = filler(100000);
+  write_file(t.file("src/a"), filler(1000));
+  write_file(t.file("src/b"), b_data);
+  write_text(t.file("src/c"), "c");
+  TerminalOptions limited;
+  limited.file_size_limit = 5000;
+  auto run = shift({t.file("src/*"), t.file("dst")}, limited);
+  expect_full_stop(t, b_data, run, "");
+  EXPECT_EQ(list_dir(t.file("dst")), (std::vector<std::string>{"a"}));
+  EXPECT_EQ(read_file(t.file("dst/a")), filler(1000));
+}
+
+// Ctrl-Z at the prompt under a job-control shell: while stopped the terminal
+// is the shell's (line mode with echo); once continued the prompt takes single
+// keys without echo again, here and at the next prompt.
+TEST(FileshiftRun, SuspendedAtThePromptResumesInSingleKeyMode) {
+  TempDir t;
+  make_dirs(t, {"src", "dst"});
+  for (const char* name : {"a", "b"}) {
+    write_text(t.file(std::string("src/") + name), std::string("new ") + name);
+    write_text(t.file(std::string("dst/") + name), std::string("old ") + name);
+  }
+  TerminalOptions job;
+  job.suspend_at_prompt = true;
+  job.keys = {"y", "n"};
+  std::string s = t.file("src/");
+  auto run = shift({s + "*", t.file("dst")}, job);
+  EXPECT_EQ(run.job_report, "stopped: line\nresumed: single-key\n");
+  expect_run(run,
+             "Overwrite a (Yes/No/All)? Y\n" + s + "a\nOverwrite b (Yes/No/All)? N\n"
+             "\t1 file moved.\n",
+             "", 0);
+  EXPECT_EQ(run.screen, "");  // neither the keys nor ^Z were echoed
+  EXPECT_EQ(read_text(t.file("dst/a")), "new a");
+  EXPECT_EQ(read_text(t.file("dst/b")), "old b");
+}
+
 TEST(FileshiftRun, SameFileIsLeftAlone) {
   TempDir t;
   make_dirs(t, {"src", "dst"});
