@@ -87,7 +87,8 @@ TEST(LevelprobeProgram, RefusesFifosAndDevicesWithoutBlocking) {
   ASSERT_EQ(mkfifo(dir.file("pipe.avi").c_str(), 0644), 0);
   ASSERT_EQ(symlink("/dev/zero", dir.file("zero.wav").c_str()), 0);
   for (const char* name : {"pipe.avi", "zero.wav"}) {
-    ProgramResult r = run_program("/usr/bin/timeout", {"-s", "KILL", "10", kProgram, dir.file(name)});
+    ProgramResult r =
+        run_program("/usr/bin/timeout", {"-s", "KILL", "10", kProgram, dir.file(name)});
     EXPECT_EQ(r.exit_status, 0) << name;
     EXPECT_EQ(r.out, "\rAVIFileOpen failed!\n") << name;
   }
