@@ -1,5 +1,8 @@
 // WAV header reader: the format of a RIFF/WAVE input from fixed positions of
 // its first 210 bytes, and its sample data found by searching for "data".
+// The speaker mask is taken only from a WAVE_FORMAT_EXTENSIBLE fmt chunk; a
+// data size of 0xFFFFFFFF (a piped WAV), or 0 with samples after it (a header
+// never finished), means the data runs to the end of the file.
 #include "wav/wav_header_reader.h"
 
 #include <cstdio>
@@ -8,9 +11,11 @@
 namespace {
 
 constexpr int HEADER_BYTES = 210;
-// The buffer is padded with zeros so that fields read near its end (the size
-// of a "data" chunk found at the last positions) see zeros, as missing bytes.
-constexpr int BUFFER_BYTES = HEADER_BYTES + 8;
+// "data" is searched for at offsets 36 to 209; the bytes read reach the size
+// field of a chunk found at the last of them. Bytes past the end of a short
+// file read as zeros.
+constexpr int LAST_DATA_ID = HEADER_BYTES - 1;
+constexpr int BUFFER_BYTES = LAST_DATA_ID + 8;
 
 uint32_t u32_at(const uint8_t* b, int at) {
   return static_cast<uint32_t>(b[at]) | (static_cast<uint32_t>(b[at + 1]) << 8) |
@@ -33,7 +38,7 @@ const char* const UNSUPPORTED =
 
 int read_wav_header(FILE* stream, InputFile* file) {
   uint8_t h[BUFFER_BYTES] = {};
-  if (fseeko(stream, 0, SEEK_SET) == 0) std::fread(h, 1, HEADER_BYTES, stream);
+  if (fseeko(stream, 0, SEEK_SET) == 0) std::fread(h, 1, BUFFER_BYTES, stream);
 
   if (std::memcmp(h, "RIFF", 4) || std::memcmp(h + 8, "WAVE", 4) || std::memcmp(h + 12, "fmt ", 4))
     return refuse("Error: Not a valid wav header, either file is corrupt, or is not a wav file!");
@@ -78,19 +83,22 @@ int read_wav_header(FILE* stream, InputFile* file) {
   file->bit_rate = static_cast<double>(file->sample_rate) * file->bits * file->channels;
 
   int d = 36;
-  while (d + 4 <= HEADER_BYTES && std::memcmp(h + d, "data", 4)) ++d;
-  if (d + 4 > HEADER_BYTES) return refuse("Error: Either file is corrupt, or is not a wav file!");
+  while (d <= LAST_DATA_ID && std::memcmp(h + d, "data", 4)) ++d;
+  if (d > LAST_DATA_ID) return refuse("Error: Either file is corrupt, or is not a wav file!");
   file->data_offset = d + 8;
   if (static_cast<uint64_t>(file->data_offset) > file->file_size)
     return refuse("Error: Either file is corrupt, or is not a wav file!");
 
   const int64_t after_header =
       static_cast<int64_t>(file->file_size) - static_cast<int64_t>(file->data_offset);
-  file->data_size = after_header > 0xFFFFFFFFLL ? static_cast<uint64_t>(after_header)
-                                                : u32_at(h, file->data_offset - 4);
+  const uint32_t declared = u32_at(h, file->data_offset - 4);
+  const bool to_end = after_header > 0xFFFFFFFFLL || declared == 0xFFFFFFFFu ||
+                      (declared == 0 && after_header > 0);
+  file->data_size = to_end ? static_cast<uint64_t>(after_header) : declared;
   const int64_t frames =
       static_cast<int64_t>(file->data_size) / (file->bits / 8) / file->channels;
   file->frame_count = static_cast<uint32_t>(frames);
-  file->channel_mask = file->data_offset > 44 ? u32_at(h, 40) : 0;
+  const bool extensible = !std::strcmp(tag, "fffe") && file->fmt_size >= 40;
+  file->channel_mask = extensible ? u32_at(h, 40) : 0;
   return 0;
 }

@@ -84,9 +84,8 @@ TEST(WavHeader, OddFmtSizes) {
   Read f = read_bytes(make_wav(layout, samples(64)));
   ASSERT_EQ(f.result, 0) << f.err;
   EXPECT_EQ(f.file.data_offset, 46);
-  // Offset 40 is read as a mask even though, here, it holds "ta" and the
-  // low half of the data size (64).
-  EXPECT_EQ(f.file.channel_mask, 0x00406174u);
+  // Offset 40 holds "ta" and the low half of the data size here: no mask.
+  EXPECT_EQ(f.file.channel_mask, 0u);
 
   layout.is_float = false;
   layout.bits = 16;
@@ -115,7 +114,7 @@ TEST(WavHeader, ChunksBeforeAndAfterTheData) {
   ASSERT_EQ(r.result, 0) << r.err;
   EXPECT_EQ(r.file.data_offset, 44 + 38);
   EXPECT_EQ(r.file.data_size, 100u);
-  EXPECT_EQ(r.file.channel_mask, 30u);  // the LIST chunk's size, at offset 40
+  EXPECT_EQ(r.file.channel_mask, 0u);  // offset 40 holds the LIST chunk's size, not a mask
 }
 
 TEST(WavHeader, AnnouncedDataBeyondTheFileIsKept) {
@@ -186,13 +185,35 @@ TEST(WavHeader, Refusals) {
 }
 
 TEST(WavHeader, DataSearchEndsAtTheHeaderBytes) {
+  // "data" at 204, 206 and 208 (after a chunk of 160, 162, 164 bytes): the
+  // size field crosses byte 210 and is read from the file whole (0x17700).
   WavLayout layout;
-  layout.list_chunk = Bytes(160, 'i');  // "data" at 36 + 168 = 204
-  Read near = read_bytes(make_wav(layout, samples(10)));
-  ASSERT_EQ(near.result, 0) << near.err;
-  EXPECT_EQ(near.file.data_offset, 212);
-  layout.list_chunk = Bytes(172, 'i');  // "data" at 216: beyond the 210 bytes read
+  for (int junk = 160; junk <= 164; junk += 2) {
+    layout.list_chunk = Bytes(static_cast<size_t>(junk), 'i');
+    Read near = read_bytes(make_wav(layout, samples(96000)));
+    ASSERT_EQ(near.result, 0) << junk << near.err;
+    EXPECT_EQ(near.file.data_offset, 44 + junk + 8);
+    EXPECT_EQ(near.file.frame_count, 48000u) << junk;
+  }
+  layout.list_chunk = Bytes(166, 'i');  // "data" at 210: beyond the search
   EXPECT_EQ(read_bytes(make_wav(layout, samples(10))).result, 1);
+}
+
+TEST(WavHeader, PipedAndUnfinishedSizesRunToTheEnd) {
+  WavLayout layout;
+  layout.channels = 2;
+  layout.extensible = true;
+  layout.channel_mask = 0x3;
+  for (uint32_t size : {0xFFFFFFFFu, 0u}) {
+    layout.declared_data_size = size;
+    Read r = read_bytes(make_wav(layout, samples(400)));
+    ASSERT_EQ(r.result, 0) << r.err;
+    EXPECT_EQ(r.file.data_size, 400u);
+    EXPECT_EQ(r.file.frame_count, 100u);
+    EXPECT_EQ(r.file.channel_mask, 0x3u);
+  }
+  Read empty = read_bytes(make_wav(layout, samples(0)));  // 0 and nothing after it
+  EXPECT_EQ(empty.file.data_size, 0u);
 }
 
 }  // namespace
