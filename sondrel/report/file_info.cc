@@ -192,7 +192,7 @@ void print_file_info(InputFile* file, int32_t index, int32_t mode) {
     std::fprintf(stderr, "bit rate (n/a): %s\n", "<open>");
   }
   const char* length_label = (mode == 1 && file->kind != KIND_PCM_WAV) ? "(calc) " : "(time) ";
-  std::fprintf(stderr, "length %s: %s seconds [%.11s]\n", length_label,
+  std::fprintf(stderr, "length %s: %s seconds [%s]\n", length_label,
                grouped_fixed("%1.6f", file->length_seconds, number), file->length_text);
   if (file->kind == KIND_PCM_WAV) {
     print_pcm_details(file);

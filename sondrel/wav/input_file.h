@@ -35,7 +35,7 @@ struct InputFile {
   uint32_t channel_mask;             // speaker mask of an extensible header, 0 when none
   uint64_t file_size;
   double length_seconds;
-  char length_text[12];              // "h:mm:ss.fff"
+  char length_text[24];              // "h:mm:ss.fff", hours in as many digits as they take
   int32_t data_offset;               // file offset of the first sample byte
   int32_t fmt_size;
   uint32_t frame_count;              // sample frames (compressed: samples per channel)

@@ -117,12 +117,22 @@ TEST_F(InfoMode, PlainHeadersHaveNoSpeakerFlags) {
                 "speaker flags : n/a\n");
 }
 
+TEST_F(InfoMode, PlayingTimesOfTenHoursOrMoreArePrintedWhole) {
+  WavLayout layout;  // 8-bit mono at 8 kHz announcing 300,000,000 bytes: 37,500 s
+  layout.rate = 8000;
+  layout.bits = 8;
+  layout.declared_data_size = 300000000;
+  make("long.wav", layout, 100);
+  EXPECT_NE(run({"long.wav", "/i"}).err.find(
+                "length (time) : 37,500.000000 seconds [10:25:00.000]\n"), std::string::npos);
+}
+
 TEST_F(InfoMode, RefusedHeaderEndsTheRun) {
   WavLayout layout;
   make("good.wav", layout, 10);
   write_text(dir.file("bad.wav"), "RIFF....WAVEfmX ");
   ProgramResult r = run({"bad.wav*good.wav", "/i"});
-  EXPECT_EQ(r.err, "Error: Not a valid wav header, either file is corrupt, or is not a wav file!");
+  EXPECT_EQ(r.err, "Error: Not a valid wav header, either file is corrupt, or is not a wav file!\n");
   EXPECT_EQ(r.exit_status, 0);
 }
 
