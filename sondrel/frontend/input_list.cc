@@ -4,7 +4,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/platform.h"
 
@@ -48,19 +50,21 @@ static bool has_invalid_characters(const char* name) {
   return std::strpbrk(name, "?*<>|") != nullptr;
 }
 
-// Opens the name for reading and measures it; a directory cannot be opened
-// as an input. Returns 0, 1 when it cannot be opened, 2 when it cannot be
-// measured.
+// Opens the name for reading and measures it. Only a regular file is an
+// input: the open does not wait for a FIFO's writer, and a FIFO, device or
+// directory counts as a file that cannot be opened. Returns 0, 1 when it
+// cannot be opened, 2 when it cannot be measured.
 static int open_and_measure(const char* name, uint64_t* size) {
-  FILE* stream = std::fopen(name, "rb");
-  if (!stream) return 1;
   struct stat st;
-  if (fstat(fileno(stream), &st) != 0 || S_ISDIR(st.st_mode)) {
-    std::fclose(stream);
+  if (stat(name, &st) == 0 && !S_ISREG(st.st_mode)) return 1;  // never opens a device
+  const int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return 1;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
     return 1;
   }
   int result = platform_file_size(name, size) ? 2 : 0;
-  std::fclose(stream);
+  close(fd);
   return result;
 }
 
