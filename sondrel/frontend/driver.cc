@@ -14,6 +14,7 @@
 #include "dsp/ssrc/ssrc.h"
 #include "frontend/options.h"
 #include "frontend/payload_sniffer.h"
+#include "frontend/run_files.h"
 #include "jobs/pcm_job.h"
 #include "report/digits.h"
 #include "report/file_info.h"
@@ -40,6 +41,7 @@ struct FileJob {
   FILE** outputs = nullptr;    // the job's output handles
   filterparms* fp = nullptr;   // resampler records, for dsp_mode 2 and 3
   ssrc* rs = nullptr;
+  bool started = false;        // the job itself ran (and may have written outputs)
 };
 
 bool same_format(const InputFile& a, const InputFile& b) {
@@ -289,19 +291,29 @@ constexpr int NOT_CONFIGURED = -2;
 // Runs the job of one file (or interleave group) once it is described.
 // Returns the job's result, 0 when the file is skipped, NOT_CONFIGURED.
 int run_one_job(JobSettings* s, InputFile* files, int32_t i, FileJob* job, RunValues* run,
-                int32_t slots) {
+                int32_t slots, RunFiles* run_files) {
   InputFile* f = &files[i];
   if (!(s->multichannel_out && s->group_size > 1) && !select_channels(s, f, run)) return 0;
   if (!prepare_outputs(s, files, i, *run, slots, job)) return 0;
+  if (run_files_check_outputs(run_files, s)) return 0;
   if (!configure_samples(s, f, job)) return NOT_CONFIGURED;
-  if (f->kind == KIND_PCM_WAV) return pcm_job(job->stream, files, job->fp, job->rs, s, job->outputs);
-  return decode_job(job->stream, f, job->fp, job->rs, s, job->outputs);
+  job->started = true;
+  const int result =
+      f->kind == KIND_PCM_WAV ? pcm_job(job->stream, files, job->fp, job->rs, s, job->outputs)
+                              : decode_job(job->stream, f, job->fp, job->rs, s, job->outputs);
+  run_files_note_outputs(run_files, s);
+  return result;
 }
 
 // Second pass over one file. Returns END_RUN when the run must end.
-Step process_file(JobSettings* s, InputFile* files, int32_t i, RunValues* run, bool* stop_flag) {
+Step process_file(JobSettings* s, InputFile* files, int32_t i, RunValues* run, bool* stop_flag,
+                  RunFiles* run_files) {
   InputFile* f = &files[i];
   FileJob job;
+  // The user's prefix names the first job that runs: a file skipped before
+  // its job passes it on to the next.
+  char user_prefix[PREFIX_CAPACITY];
+  std::memcpy(user_prefix, s->out_prefix, sizeof user_prefix);
   s->file_index = i;
   job.stream = std::fopen(f->path, "rb");
   if (!job.stream) {
@@ -327,9 +339,10 @@ Step process_file(JobSettings* s, InputFile* files, int32_t i, RunValues* run, b
       const int32_t slots = channel_slot_count(s, *f);
       label_channels(f, slots, run->info_mode);
       if (is_ac3_family(f->kind)) f->out_flags = f->stream_flags & ~16;
-      const int result = run_one_job(s, files, i, &job, run, slots);
+      const int result = run_one_job(s, files, i, &job, run, slots, run_files);
       if (result == 1) *stop_flag = true;
       release_job(s, f->kind, &job);
+      if (!job.started) std::memcpy(s->out_prefix, user_prefix, sizeof user_prefix);
       if (result != NOT_CONFIGURED) {
         if (!*stop_flag && i == s->file_count - 1 && s->file_count >= 2)
           std::fputs(SEPARATOR, stderr);
@@ -337,6 +350,7 @@ Step process_file(JobSettings* s, InputFile* files, int32_t i, RunValues* run, b
       }
     } else {
       release_job(s, f->kind, &job);
+      std::memcpy(s->out_prefix, user_prefix, sizeof user_prefix);
     }
   }
   if (job.stream) std::fclose(job.stream);
@@ -401,13 +415,15 @@ void free_job_buffers(JobSettings* s, int32_t kind) {
 
 void run_job_driver(JobSettings* s, InputFile* files, RunValues* run) {
   note_speaker_ids(s, *run);
-  if (describe_files(s, files) == 0) {
+  RunFiles run_files;
+  if (describe_files(s, files) == 0 && run_files_init(&run_files, files, s->file_count) == 0) {
     if (!run->info_mode) choose_status_label(s, files);
     bool stop_flag = false;
     for (int32_t i = 0; i < s->file_count;) {
-      if (process_file(s, files, i, run, &stop_flag) == END_RUN) break;
+      if (process_file(s, files, i, run, &stop_flag, &run_files) == END_RUN) break;
       i += (s->multichannel_out && s->group_size > 1) ? s->group_size : 1;
     }
+    run_files_free(&run_files);
   }
   release_stream_decoders();
 }

@@ -3,9 +3,11 @@
 // prefix, the options, and the hand-over to the job driver.
 #include "frontend/entry.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "frontend/driver.h"
@@ -35,6 +37,24 @@ int32_t read_input_list(const char* list, InputFile** table, RunValues* run) {
                           &run->token_count);
 }
 
+// True when `name` is an existing file (anything but a directory).
+bool names_existing_file(const char* name) {
+  struct stat st;
+  return stat(name, &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+// A prefix typed with ".wav" that names an existing file is, nearly always, a
+// second input the shell expanded from a wildcard: it is refused before any
+// output could overwrite it.
+int refuse_existing_prefix(const char* name) {
+  std::fprintf(stderr,
+               "Error: The output name %s is an existing file; it is not used, so that it is not "
+               "overwritten.\nSeveral input files are joined with '*' in one quoted argument "
+               "(\"a.wav*b.wav\"). To reuse the name, delete the file first.\n",
+               name);
+  return 1;
+}
+
 // The output prefix: a name without the invalid characters, ".wav" cut off.
 // Returns 0, or 1 when the run must stop.
 int read_prefix(const char* argument, JobSettings* settings) {
@@ -44,8 +64,10 @@ int read_prefix(const char* argument, JobSettings* settings) {
   }
   std::string prefix = argument;
   int32_t kind = -1;
-  if (!classify_extension(argument, &kind) && kind == KIND_PCM_WAV)
+  if (!classify_extension(argument, &kind) && kind == KIND_PCM_WAV) {
+    if (names_existing_file(argument)) return refuse_existing_prefix(argument);
     prefix.resize(prefix.size() - 4);
+  }
   if (prefix.size() >= static_cast<size_t>(PREFIX_CAPACITY)) {
     std::fputs("Error: User file prefix is too long (127 characters at most).\n", stderr);
     return 1;
