@@ -1,6 +1,8 @@
 // POSIX implementations of the platform services.
 #include "platform/platform.h"
 
+#include "platform/console_key.h"
+
 #include <csignal>
 #include <ctime>
 #include <cerrno>
@@ -47,6 +49,7 @@ void platform_discard_console_input() {
 }
 
 int platform_read_char() {
+  if (isatty(STDIN_FILENO)) return platform_read_terminal_key(STDIN_FILENO);
   unsigned char c;
   for (;;) {
     ssize_t n = read(STDIN_FILENO, &c, 1);

@@ -20,6 +20,8 @@ void platform_set_clock(uint64_t (*source)());
 
 // Discards input that is waiting on standard input, when it is a terminal.
 void platform_discard_console_input();
-// Reads one answer character from standard input, passing over line ends;
-// -1 at end of input or when the read was interrupted (a Ctrl-C at the prompt).
+// Reads one answer character from standard input: on a terminal the key
+// pressed (Enter is an answer), from a pipe or file the next character that
+// is not a line end; -1 at end of input or when the read was interrupted (a
+// Ctrl-C at the prompt).
 int platform_read_char();

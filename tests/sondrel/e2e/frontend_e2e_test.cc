@@ -50,7 +50,8 @@ TEST(SondrelTexts, BannerUsageAndInformation) {
       "  - /44 resamples to 44.1kHz, /48 to 48kHz, /96 to 96kHz.\n"
       "  Example: sondrel \"test file.ac3\" /64f /44 /d3 /f1[.195]\n"
       "  (d3=triang noise shp dith, f1[.195]=triang prob distr func, noise amp = .195)."
-      "\n<CTRL-C> Aborts/Halts transcode process with resume option (for file previewing)";
+      "\n<CTRL-C> Aborts/Halts transcode process with resume option (for file previewing)"
+      "\n";  // the text has no line end; the program ends the line as it exits
   EXPECT_EQ(sondrel({"-h"}).err, usage);
   EXPECT_EQ(sondrel({"-H", "ignored.ac3", "/16"}).err, usage);
 
@@ -68,7 +69,7 @@ TEST(SondrelTexts, BannerUsageAndInformation) {
 
 TEST(SondrelCommandLine, UnusableListsStopQuietlyAfterTheirMessages) {
   EXPECT_EQ(sondrel({"-x"}).err,
-            "Unsupported cmd or file type. (use double quotes around filenames having spaces)");
+            "Unsupported cmd or file type. (use double quotes around filenames having spaces)\n");
   ProgramResult missing = sondrel({"nothing.ac3", "/16"});
   EXPECT_EQ(missing.err, "Error: Unable to open file: nothing.ac3\n");
   EXPECT_EQ(missing.exit_status, 0);

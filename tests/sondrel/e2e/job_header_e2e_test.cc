@@ -191,8 +191,8 @@ TEST_F(JobHeaders, SelectionsThatMatchNothing) {
                 "Output attribs: [PCM wav fmt, 1 ch, 16 bit, 48.0 kHz]\n"
                 "Output file(s): six-LFE.wav\n" + QUIET_BATCH_JOB + DASHES);
   ProgramResult none = run({"six.wav", "/+X"});
-  EXPECT_EQ(none.err.substr(none.err.size() - 80),
-            "Aborted: Channel selection cancelled all channels. (incompatible identifier(s)?)");
+  EXPECT_EQ(none.err.substr(none.err.size() - 81),
+            "Aborted: Channel selection cancelled all channels. (incompatible identifier(s)?)\n");
   EXPECT_EQ(list_dir(dir.path()).size(), 3u);
 }
 

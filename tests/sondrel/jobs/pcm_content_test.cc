@@ -262,7 +262,8 @@ TEST_F(PcmJobs, OutputsThatCannotBeCreated) {
   layout.channels = 2;
   make("s.wav", layout, pack_int_samples({1, 2, 3, 4}, 16));
   ProgramResult r = run({"s.wav", "missing/dir/out", "/q"});
-  EXPECT_EQ(r.out, "Error: Unable to open output file: missing/dir/out-L.wav");
+  // The message has no line end of its own; the program ends the line as it exits.
+  EXPECT_EQ(r.out, "Error: Unable to open output file: missing/dir/out-L.wav\n");
   EXPECT_EQ(r.exit_status, 0);
 }
 
