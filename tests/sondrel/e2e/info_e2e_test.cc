@@ -132,7 +132,8 @@ TEST_F(InfoMode, RefusedHeaderEndsTheRun) {
   make("good.wav", layout, 10);
   write_text(dir.file("bad.wav"), "RIFF....WAVEfmX ");
   ProgramResult r = run({"bad.wav*good.wav", "/i"});
-  EXPECT_EQ(r.err, "Error: Not a valid wav header, either file is corrupt, or is not a wav file!\n");
+  EXPECT_EQ(r.err,
+            "Error: Not a valid wav header, either file is corrupt, or is not a wav file!\n");
   EXPECT_EQ(r.exit_status, 0);
 }
 

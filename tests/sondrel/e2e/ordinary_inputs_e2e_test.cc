@@ -72,12 +72,10 @@ TEST_F(OrdinaryInputs, BatchesNeverWriteOverTheirInputsOrEarlierOutputs) {
   EXPECT_TRUE(has(r, "Error: Output file track-L.wav was already written by an earlier job of "
                      "this run; file skipped, that output kept.\n")) << r.err;
   const Bytes first = load_wav(dir.file("ep1/track.wav")).data;
-  const Bytes left = load_wav(dir.file("track-L.wav")).data;
-  ASSERT_EQ(left.size() * 2, first.size());
-  size_t differ = 0;
-  for (size_t k = 0; k + 1 < left.size(); k += 2)
-    differ += left[k] != first[2 * k] || left[k + 1] != first[2 * k + 1];
-  EXPECT_EQ(differ, 0u);
+  Bytes first_left;
+  for (size_t k = 0; k + 1 < first.size(); k += 4)
+    first_left.insert(first_left.end(), {first[k], first[k + 1]});
+  EXPECT_EQ(load_wav(dir.file("track-L.wav")).data, first_left);
 }
 
 TEST_F(OrdinaryInputs, WildcardListsAndTheFirstJobsPrefix) {
