@@ -12,7 +12,7 @@ namespace {
 // The terminal and its settings while a key is awaited, for the handlers.
 volatile sig_atomic_t key_fd = -1;
 struct termios saved_settings;
-volatile sig_atomic_t continued = 0;
+volatile sig_atomic_t interrupted = 0;  // a Ctrl-Z or fg: single-key mode is set again
 
 void single_key_mode(int fd) {
   struct termios raw = saved_settings;
@@ -22,7 +22,16 @@ void single_key_mode(int fd) {
   tcsetattr(fd, TCSANOW, &raw);
 }
 
-void on_continue(int) { continued = 1; }
+void on_continue(int) { interrupted = 1; }
+
+// Ctrl-Z: the shell gets the terminal as it was; the process then stops (the
+// signal, raised again, is taken when this handler returns).
+void on_stop(int) {
+  interrupted = 1;
+  if (key_fd >= 0) tcsetattr(key_fd, TCSANOW, &saved_settings);
+  signal(SIGTSTP, SIG_DFL);
+  raise(SIGTSTP);
+}
 
 // A signal that ends the program: the terminal is restored, then the
 // signal's own action ends it.
@@ -32,23 +41,18 @@ void on_fatal(int signal_number) {
   raise(signal_number);
 }
 
-constexpr int FATAL_SIGNALS[] = {SIGTERM, SIGHUP, SIGQUIT};
-constexpr int HANDLED = 1 + sizeof FATAL_SIGNALS / sizeof FATAL_SIGNALS[0];
+// The signals handled during the read and their handlers.
+constexpr int SIGNALS[] = {SIGCONT, SIGTSTP, SIGTERM, SIGHUP, SIGQUIT};
+constexpr int HANDLED = sizeof SIGNALS / sizeof SIGNALS[0];
+void (*const HANDLERS[HANDLED])(int) = {on_continue, on_stop, on_fatal, on_fatal, on_fatal};
 
-// Installs the handlers of the read; `previous` receives the ones replaced.
-void install_handlers(struct sigaction* previous) {
+// Installs the handler of SIGNALS[k]; `previous` receives the one replaced.
+void install_handler(int k, struct sigaction* previous) {
   struct sigaction action {};
   sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;  // a Ctrl-Z and fg interrupt the read, which then resets the mode
-  action.sa_handler = on_continue;
-  sigaction(SIGCONT, &action, &previous[0]);
-  action.sa_handler = on_fatal;
-  for (int k = 1; k < HANDLED; ++k) sigaction(FATAL_SIGNALS[k - 1], &action, &previous[k]);
-}
-
-void restore_handlers(const struct sigaction* previous) {
-  sigaction(SIGCONT, &previous[0], nullptr);
-  for (int k = 1; k < HANDLED; ++k) sigaction(FATAL_SIGNALS[k - 1], &previous[k], nullptr);
+  action.sa_flags = 0;  // fg interrupts the read, which then sets single-key mode again
+  action.sa_handler = HANDLERS[k];
+  sigaction(SIGNALS[k], &action, previous);
 }
 
 }  // namespace
@@ -56,23 +60,25 @@ void restore_handlers(const struct sigaction* previous) {
 int platform_read_terminal_key(int fd) {
   if (tcgetattr(fd, &saved_settings) != 0) return -1;
   struct sigaction previous[HANDLED];
-  continued = 0;
+  interrupted = 0;
   key_fd = fd;
-  install_handlers(previous);
+  for (int k = 0; k < HANDLED; ++k) install_handler(k, &previous[k]);
   single_key_mode(fd);
   int key = -1;
   for (;;) {
+    if (interrupted) {  // back from a Ctrl-Z, which reset its handler when it stopped us
+      interrupted = 0;
+      struct sigaction ours;
+      install_handler(1, &ours);
+      single_key_mode(fd);
+    }
     unsigned char byte;
     const ssize_t n = read(fd, &byte, 1);
     if (n == 1) {
       key = byte;
       break;
     }
-    if (n < 0 && errno == EINTR && continued) {
-      continued = 0;
-      single_key_mode(fd);
-      continue;
-    }
+    if (n < 0 && errno == EINTR && interrupted) continue;
     break;  // end of input, an error, or a Ctrl-C
   }
   // The rest of a key that sends several bytes (an arrow, a function key)
@@ -80,6 +86,6 @@ int platform_read_terminal_key(int fd) {
   tcflush(fd, TCIFLUSH);
   tcsetattr(fd, TCSANOW, &saved_settings);
   key_fd = -1;
-  restore_handlers(previous);
+  for (int k = 0; k < HANDLED; ++k) sigaction(SIGNALS[k], &previous[k], nullptr);
   return key;
 }

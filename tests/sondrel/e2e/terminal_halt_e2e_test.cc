@@ -1,6 +1,7 @@
 // The halt dialogue at a terminal: Ctrl-C typed on a pseudo-terminal halts
 // the job, one key answers at once without echo (Enter alone is a no), and
-// the terminal is left as it was found.
+// the terminal is left as it was found, also across a Ctrl-Z and after a
+// SIGTERM at the prompt.
 #include <gtest/gtest.h>
 
 #include <poll.h>
@@ -19,18 +20,27 @@
 namespace {
 
 // sondrel in `cwd` with a pseudo-terminal as its controlling terminal and
-// console; `text` collects what it shows there.
+// console, run as a shell runs a job: in its own foreground process group, so
+// that Ctrl-Z stops it. `text` collects what the terminal shows.
 struct TerminalRun {
   int terminal = -1;
   pid_t pid = -1;
   std::string text;
 
   explicit TerminalRun(const std::string& cwd) {
-    if ((pid = forkpty(&terminal, nullptr, nullptr, nullptr)) == 0) {
+    if ((pid = forkpty(&terminal, nullptr, nullptr, nullptr)) != 0) return;
+    const pid_t job = fork();  // this process stays as the session's "shell"
+    if (job == 0) {
       const char* sondrel = TOOLS_BIN_DIR "/sondrel";
+      setpgid(0, 0);
       if (chdir(cwd.c_str()) == 0) execl(sondrel, sondrel, "in.wav", "out", "/96000", nullptr);
       _exit(127);
     }
+    setpgid(job, job);
+    tcsetpgrp(0, job);
+    int status = 0;
+    waitpid(job, &status, 0);
+    _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
   }
   ~TerminalRun() {
     if (pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0) {
@@ -53,6 +63,7 @@ struct TerminalRun {
     }
     return true;
   }
+  void signal_job(int signal_number) { kill(-tcgetpgrp(terminal), signal_number); }
   tcflag_t modes() {
     struct termios t {};
     tcgetattr(terminal, &t);
@@ -74,7 +85,8 @@ TEST(TerminalHalt, OneKeyAnswersWithoutEchoAndTheTerminalIsRestored) {
   write_file(dir.file("in.wav"), make_wav(layout, Bytes(40u * 48000 * 6, 0)));
   // The terminal shows a line end as "\r\n".
   const std::string aborted = "Processing: Aborted by user!" + std::string(51, ' ') + "\r\r\n";
-  for (const char* key : {"n", "\r", "y"}) {
+  const tcflag_t line_mode = ICANON | ECHO;
+  for (const char* key : {"n", "\r", "y", "TERM"}) {
     TerminalRun run(dir.path());
     ASSERT_GT(run.pid, 0);
     // Ctrl-C once the job shows progress; the key once the prompt waits in single-key mode.
@@ -83,6 +95,20 @@ TEST(TerminalHalt, OneKeyAnswersWithoutEchoAndTheTerminalIsRestored) {
     ASSERT_TRUE(run.read_until([&] {
       return count(run.text, "\nResume? (y/n): ") == 1 && run.modes() == 0;
     })) << run.text;
+    if (*key == 'y') {  // Ctrl-Z gives the terminal back as it was; fg takes single keys again
+      ASSERT_EQ(write(run.terminal, "\x1a", 1), 1);
+      ASSERT_TRUE(run.read_until([&] { return run.modes() == line_mode; }));
+      run.signal_job(SIGCONT);
+      ASSERT_TRUE(run.read_until([&] { return run.modes() == 0; }));
+    }
+    if (*key == 'T') {
+      run.signal_job(SIGTERM);
+      int status = -1;
+      ASSERT_EQ(waitpid(run.pid, &status, 0), run.pid);
+      EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+      EXPECT_EQ(run.modes(), line_mode);
+      continue;
+    }
     ASSERT_EQ(write(run.terminal, key, 1), 1);
     const std::string end = *key == 'y' ? "Completed. [in " : aborted;
     ASSERT_TRUE(run.read_until([&] { return run.text.find(end) != std::string::npos; }))
@@ -92,7 +118,7 @@ TEST(TerminalHalt, OneKeyAnswersWithoutEchoAndTheTerminalIsRestored) {
     ASSERT_EQ(waitpid(run.pid, &status, 0), run.pid);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(run.text.find(std::string("(y/n): ") + key), std::string::npos) << "echoed";
-    EXPECT_EQ(run.modes(), static_cast<tcflag_t>(ICANON | ECHO));
+    EXPECT_EQ(run.modes(), line_mode);
     // An aborted job's last line ends in a carriage return; the line is ended at exit.
     if (*key != 'y') {
       EXPECT_EQ(run.text.substr(run.text.size() - aborted.size()), aborted);
