@@ -1,6 +1,7 @@
-// Entry of sondrel, in the order of its checks: no arguments, banner, help
-// and information texts, the input list (counted, then filled), the output
-// prefix, the options, and the hand-over to the job driver.
+// Entry of sondrel, in the order of its checks: no arguments, banner, the
+// --help summary and --version line, help and information texts, the input
+// list (counted, then filled), the output prefix, the options, and the
+// hand-over to the job driver.
 #include "frontend/entry.h"
 
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "frontend/driver.h"
+#include "frontend/help_text.h"
 #include "frontend/input_list.h"
 #include "frontend/options.h"
 #include "frontend/run_values.h"
@@ -88,6 +90,14 @@ int sondrel_main(int argc, char** argv) {
   if (argc < 1) return 0;
   if (argc == 1) {
     print_short_banner();
+    return 0;
+  }
+  if (!std::strcmp(argv[1], "--help")) {
+    print_help_text();
+    return 0;
+  }
+  if (!std::strcmp(argv[1], "--version")) {
+    print_version_line();
     return 0;
   }
   if (!std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "-H")) {

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools_version.h"
+
 static const char* const GENERAL_MESSAGE =
     "Invalid option parameter. (i.e. /+FL,FR, /-c,LFE,Sr,sL, /mch6, /48000)\n";
 
@@ -13,7 +15,7 @@ void init_run_values(RunValues* run) {
   std::strcpy(run->enable, "11111111111111111100");
 }
 
-const char* const sondrel_version = "0.40";
+const char* const sondrel_version = TOOLS_VERSION;
 
 static void upper_case(char* text) {
   for (; *text; ++text)
