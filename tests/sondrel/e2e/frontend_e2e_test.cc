@@ -7,6 +7,7 @@
 
 #include "run_program.h"
 #include "test_files.h"
+#include "tools_version.h"
 
 namespace {
 
@@ -25,7 +26,8 @@ TEST(SondrelTexts, BannerUsageAndInformation) {
   EXPECT_EQ(banner.exit_status, 0);
   EXPECT_EQ(banner.out, "");
   EXPECT_EQ(banner.err,
-            " \n\"Sondrel\" version 0.40 (beta). A command-line multichannel transcoder for\n"
+            " \n\"Sondrel\" version " TOOLS_VERSION
+            " (beta). A command-line multichannel transcoder for\n"
             " decoding A52 (.ac3/ddwav) and DTS (.dts/.cpt/dtswav) files into PCM wavs. It\n"
             " also interleaves/de-interleaves PCM wavs, resamples at 44.1, 48, 96 kHz, and\n"
             " bit depth converts to 8, 16, 24, 32 bit integer, and 32, 64 bit floating point."
@@ -57,7 +59,7 @@ TEST(SondrelTexts, BannerUsageAndInformation) {
 
   ProgramResult info = sondrel({"-I"});
   EXPECT_EQ(info.exit_status, 0);
-  EXPECT_EQ(info.err.rfind("\n  Sondrel version 0.40  (beta)", 0), 0u);
+  EXPECT_EQ(info.err.rfind("\n  Sondrel version " TOOLS_VERSION "  (beta)", 0), 0u);
   EXPECT_NE(info.err.find("\n  into PCM wav files, also for interleaving & de-interleaving of PCM wav files.\n"),
             std::string::npos);
   EXPECT_NE(info.err.find("liba52"), std::string::npos);
