@@ -71,12 +71,20 @@ int32_t gcd(int32_t a, int32_t b) {
   return a;
 }
 
-// osf for the reduced rate q, or 0 when the pair is not supported.
-int32_t oversampling(int32_t q) {
-  if (q == 1) return 1;
-  if (q % 2 == 0) return 2;
-  if (q % 3 == 0) return 3;
-  return 0;
+// The ratio test of both designs: sets frqgcd and osf, the oversampling of
+// the reduced rate q (the source's for up-conversion, the output's for
+// down-conversion). Returns 1 after printing that the pair is not supported:
+// q neither 1, even nor a multiple of 3, or a rate outside 1..SSRC_MAX_RATE.
+int ratio_test(filterparms* fp, int32_t sfrq, int32_t dfrq, bool up) {
+  fp->osf = 0;
+  if (sfrq >= 1 && sfrq <= SSRC_MAX_RATE && dfrq >= 1 && dfrq <= SSRC_MAX_RATE) {
+    fp->frqgcd = gcd(sfrq, dfrq);
+    const int32_t q = (up ? sfrq : dfrq) / fp->frqgcd;
+    fp->osf = q == 1 ? 1 : q % 2 == 0 ? 2 : q % 3 == 0 ? 3 : 0;
+  }
+  if (fp->osf) return 0;
+  std::fprintf(stderr, "Resampling from %dHz to %dHz is not supported.\n", sfrq, dfrq);
+  return 1;
 }
 
 template <typename T>
@@ -178,33 +186,28 @@ int32_t smallest_power_of_two_at_least(int32_t v) {
 int ssrc_setup_up(filterparms* fp, ssrc* state, int32_t channels, int32_t sfrq, int32_t dfrq) {
   (void)channels;
   const double d = kaiser_d();
-  fp->frqgcd = gcd(sfrq, dfrq);
-  fp->osf = oversampling(sfrq / fp->frqgcd);
-  if (!fp->osf) {
-    std::fprintf(stderr, "Resampling from %dHz to %dHz is not supported.\n", sfrq, dfrq);
-    return 1;
-  }
+  if (ratio_test(fp, sfrq, dfrq, true)) return 1;
   const int32_t osf = fp->osf;
-  fp->fs1 = sfrq / fp->frqgcd * dfrq;
+  fp->fs1 = static_cast<int64_t>(sfrq / fp->frqgcd) * dfrq;
+  const int32_t per_frame = static_cast<int32_t>(fp->fs1 / sfrq);  // fs1 samples per input frame
 
   // Stage 1: polyphase interpolation from the source to fs2.
   const double lpf = (sfrq / 2) + ((osf * dfrq / 2) - (sfrq / 2)) / 2.0;
   const double df = (osf * dfrq / 2) - (sfrq / 2);
-  fp->n1 = static_cast<int32_t>(d * fp->fs1 / df + 1.0);
+  fp->n1 = static_cast<int32_t>(d * static_cast<double>(fp->fs1) / df + 1.0);
   if (fp->n1 % 2 == 0) ++fp->n1;
-  fp->n1y = fp->fs1 / sfrq;
+  fp->n1y = per_frame;
   fp->n1x = fp->n1 / fp->n1y + 1;
   if (alloc_steps(fp, osf * fp->n1y)) return 1;
-  const int32_t step = fp->fs1 / (osf * dfrq);  // fs1 samples per fs2 sample
+  const int32_t step = static_cast<int32_t>(fp->fs1 / (osf * dfrq));  // fs1 samples per fs2 sample
   for (int32_t i = 0; i < osf * fp->n1y; ++i) {
-    int32_t order =
-        fp->fs1 / sfrq - static_cast<int32_t>((static_cast<int64_t>(i) * step) % (fp->fs1 / sfrq));
-    if (order == fp->fs1 / sfrq) order = 0;
+    int32_t order = per_frame - static_cast<int32_t>((static_cast<int64_t>(i) * step) % per_frame);
+    if (order == per_frame) order = 0;
     fp->order[i] = order;
     fp->inc[i] = order < step ? 1 : 0;
   }
   sum_steps(fp);
-  if (build_polyfilter(fp, fp->n1, fp->n1y, fp->n1x, lpf, fp->fs1,
+  if (build_polyfilter(fp, fp->n1, fp->n1y, fp->n1x, lpf, static_cast<double>(fp->fs1),
                        static_cast<double>(fp->fs1) / sfrq))
     return 1;
 
@@ -212,13 +215,13 @@ int ssrc_setup_up(filterparms* fp, ssrc* state, int32_t channels, int32_t sfrq, 
   fp->fs2 = osf * dfrq;
   for (int32_t i = 1;; i *= 2) {
     fp->n2 = FFTFIRLEN * i - 1;
-    if (fp->fs2 * d / (fp->n2 - 1) < DF) break;
+    if (static_cast<double>(fp->fs2) * d / (fp->n2 - 1) < DF) break;
   }
   fp->n2b = 2 * smallest_power_of_two_at_least(fp->n2);
   fp->n2b2 = fp->n2b / 2;
-  if (build_fftfilter(fp, fp->n2, fp->n2b, sfrq / 2, fp->fs2, 1.0)) return 1;
+  if (build_fftfilter(fp, fp->n2, fp->n2b, sfrq / 2, static_cast<double>(fp->fs2), 1.0)) return 1;
 
-  fp->inbuflen = (fp->n1 / 2) / (fp->fs1 / sfrq) + 1;
+  fp->inbuflen = (fp->n1 / 2) / per_frame + 1;
   state->delay = (fp->n2 / 2) / osf;
   return 0;
 }
@@ -226,30 +229,25 @@ int ssrc_setup_up(filterparms* fp, ssrc* state, int32_t channels, int32_t sfrq, 
 // Down-conversion design.
 int ssrc_setup_down(filterparms* fp, ssrc* state, int32_t sfrq, int32_t dfrq) {
   const double d = kaiser_d();
-  fp->frqgcd = gcd(sfrq, dfrq);
-  fp->osf = oversampling(dfrq / fp->frqgcd);
-  if (!fp->osf) {
-    std::fprintf(stderr, "Resampling from %dHz to %dHz is not supported.\n", sfrq, dfrq);
-    return 1;
-  }
+  if (ratio_test(fp, sfrq, dfrq, false)) return 1;
   const int32_t osf = fp->osf;
 
   // Stage 1: zero-stuffing by osf and FFT low-pass at fs1.
-  fp->fs1 = osf * sfrq;
+  fp->fs1 = static_cast<int64_t>(osf) * sfrq;
+  const double fs1 = static_cast<double>(fp->fs1);
   double df = 0, lpf = 0;
   for (int32_t i = 1;; i *= 2) {
     fp->n1 = FFTFIRLEN * i - 1;
-    df = fp->fs1 * d / (fp->n1 - 1);
+    df = fs1 * d / (fp->n1 - 1);
     lpf = (dfrq - df) * 0.5;
     if (df < DF) break;
   }
   fp->n1b = 2 * smallest_power_of_two_at_least(fp->n1);
   fp->n1b2 = fp->n1b / 2;
-  if (build_fftfilter(fp, fp->n1, fp->n1b, lpf, fp->fs1, static_cast<double>(fp->fs1) / sfrq))
-    return 1;
+  if (build_fftfilter(fp, fp->n1, fp->n1b, lpf, fs1, fs1 / sfrq)) return 1;
 
   // Stage 2: polyphase decimation from fs1 to the output rate.
-  fp->fs2 = sfrq / fp->frqgcd * dfrq;
+  fp->fs2 = static_cast<int64_t>(sfrq / fp->frqgcd) * dfrq;
   if (osf == 1) {
     fp->n2 = 1;
     fp->n2x = fp->n2y = 1;
@@ -264,13 +262,13 @@ int ssrc_setup_down(filterparms* fp, ssrc* state, int32_t sfrq, int32_t dfrq) {
     if (build_padded_rows(fp)) return 1;
   } else {
     const double lpf2 = (sfrq / 2) + ((fp->fs1 / 2) - (sfrq / 2)) / 2.0;
-    const double df2 = (fp->fs1 / 2) - (sfrq / 2);
-    fp->n2 = static_cast<int32_t>(d * fp->fs2 / df2) + 1;
+    const double df2 = static_cast<double>((fp->fs1 / 2) - (sfrq / 2));
+    fp->n2 = static_cast<int32_t>(d * static_cast<double>(fp->fs2) / df2) + 1;
     if (fp->n2 % 2 == 0) ++fp->n2;
-    fp->n2y = fp->fs2 / fp->fs1;
+    fp->n2y = static_cast<int32_t>(fp->fs2 / fp->fs1);
     fp->n2x = fp->n2 / fp->n2y + 1;
     if (alloc_steps(fp, fp->n2y)) return 1;
-    const int32_t per_out = fp->fs2 / dfrq;  // fs2 samples per output frame
+    const int32_t per_out = static_cast<int32_t>(fp->fs2 / dfrq);  // fs2 samples per output frame
     for (int32_t i = 0; i < fp->n2y; ++i) {
       int32_t order = fp->n2y - static_cast<int32_t>((static_cast<int64_t>(i) * per_out) % fp->n2y);
       if (order == fp->n2y) order = 0;
@@ -281,8 +279,8 @@ int ssrc_setup_down(filterparms* fp, ssrc* state, int32_t sfrq, int32_t dfrq) {
       if (fp->order[(i + 1) % fp->n2y] == 0) --fp->inc[i];
     }
     sum_steps(fp);
-    if (build_polyfilter(fp, fp->n2, fp->n2y, fp->n2x, lpf2, fp->fs2,
-                         static_cast<double>(fp->fs2) / fp->fs1))
+    if (build_polyfilter(fp, fp->n2, fp->n2y, fp->n2x, lpf2, static_cast<double>(fp->fs2),
+                         static_cast<double>(fp->fs2) / static_cast<double>(fp->fs1)))
       return 1;
   }
 
@@ -300,8 +298,8 @@ int32_t job_channels(const InputFile* file, const JobSettings* settings) {
   return settings->selected_count;
 }
 
-int alloc_resampler_buffers(const filterparms* fp, ssrc* state, int32_t channels, int32_t sfrq,
-                            int32_t dfrq, bool up, bool decode) {
+int alloc_resampler_buffers(const filterparms* fp, ssrc* state, int32_t channels, int32_t dfrq,
+                            bool up, bool decode) {
   int64_t buf1_len, buf2_len;
   if (up) {
     buf1_len = fp->n2b2 / fp->osf + 1;
@@ -312,7 +310,9 @@ int alloc_resampler_buffers(const filterparms* fp, ssrc* state, int32_t channels
     buf1_len = fp->n1b;
     buf2_len = fp->n2x + fp->n1b2 + 1 + KERNEL_PAD;
     state->inbuf_frames = fp->n1b2 / fp->osf + fp->osf + 1;
-    state->outbuf_frames = static_cast<int32_t>(static_cast<double>(fp->n1b2) * sfrq / dfrq + 1.0);
+    // Stage 2 steps fs1 / output rate FFT-block positions per output frame,
+    // so a call gives at most n1b2 x output rate / fs1 frames, plus one.
+    state->outbuf_frames = static_cast<int32_t>(fp->n1b2 * int64_t{dfrq} / fp->fs1 + 2);
   }
   state->inbuf_capacity = state->inbuf_frames + (decode ? DECODE_SPARE_FRAMES : 0);
   state->channels = channels;
@@ -331,6 +331,16 @@ int64_t polyphase_advance(const filterparms* fp, int32_t phase, int32_t count) {
   return periods * fp->inc_sum[fp->steps] + fp->inc_sum[end % fp->steps] - fp->inc_sum[phase];
 }
 
+// Samples enter the filters finite, as the conversion without resampling
+// takes them: a NaN as silence, an infinity as full scale. One non-finite
+// sample would otherwise spread over the whole block of its channel.
+void make_finite(double* samples, int64_t count) {
+  for (int64_t i = 0; i < count; ++i) {
+    const double v = samples[i];
+    if (!std::isfinite(v)) samples[i] = std::isnan(v) ? 0.0 : (v > 0 ? 1.0 : -1.0);
+  }
+}
+
 void deinterleave(const double* in, int32_t channels, int32_t ch, int32_t frames, double* out) {
   for (int32_t i = 0; i < frames; ++i) out[i] = in[static_cast<int64_t>(i) * channels + ch];
 }
@@ -344,13 +354,16 @@ int32_t process_up(int32_t channels, int32_t sfrq, int32_t frames_read, int32_t 
   ssrc->frames_read += static_cast<uint32_t>(frames_read);
   // Appended frames past the real input are silence.
   const int32_t real_end = held + (frames_read < frames_appended ? frames_read : frames_appended);
+  if (real_end > held)
+    make_finite(ssrc->inbuf + static_cast<int64_t>(held) * channels,
+                static_cast<int64_t>(real_end - held) * channels);
   if (real_end < filterparms->inbuflen)
     std::memset(ssrc->inbuf + static_cast<int64_t>(real_end) * channels, 0,
                 sizeof(double) * static_cast<size_t>(filterparms->inbuflen - real_end) * channels);
 
   const int32_t n2b = filterparms->n2b, n2b2 = filterparms->n2b2, osf = filterparms->osf;
   const int32_t i0 = static_cast<int32_t>(
-      (filterparms->fs1 - sfrq + static_cast<int64_t>(ssrc->rp) * sfrq) / filterparms->fs1);
+      (filterparms->fs1 - sfrq + ssrc->rp * sfrq) / filterparms->fs1);
   const int64_t reach = i0 + polyphase_advance(filterparms, ssrc->phase, n2b2) + filterparms->n1x;
   SSRC_ASSERT(reach <= ssrc->inbuf_capacity);
   // Once the input has ended nothing real lies past what was appended, so
@@ -386,19 +399,19 @@ int32_t process_up(int32_t channels, int32_t sfrq, int32_t frames_read, int32_t 
   ssrc->osc = next_osc;
   ssrc->phase =
       static_cast<int32_t>((ssrc->phase + static_cast<int64_t>(n2b2)) % filterparms->steps);
-  ssrc->rp += static_cast<int32_t>(static_cast<int64_t>(n2b2) * (sfrq / filterparms->frqgcd) / osf);
+  ssrc->rp += static_cast<int64_t>(n2b2) * (sfrq / filterparms->frqgcd) / osf;
   return p;
 }
 
 // Drops the input stage 1 has finished with.
 void discard_consumed_up(int32_t channels, int32_t sfrq, filterparms* filterparms, ssrc* ssrc) {
-  const int32_t per_frame = filterparms->fs1 / sfrq;
-  const int32_t ds = (ssrc->rp - 1) / per_frame;
+  const int32_t per_frame = static_cast<int32_t>(filterparms->fs1 / sfrq);
+  const int64_t ds = (ssrc->rp - 1) / per_frame;
   SSRC_ASSERT(filterparms->inbuflen >= ds);
   if (ds <= 0) return;
-  std::memmove(ssrc->inbuf, ssrc->inbuf + static_cast<int64_t>(ds) * channels,
+  std::memmove(ssrc->inbuf, ssrc->inbuf + ds * channels,
                sizeof(double) * static_cast<size_t>(filterparms->inbuflen - ds) * channels);
-  filterparms->inbuflen -= ds;
+  filterparms->inbuflen -= static_cast<int32_t>(ds);
   ssrc->rp -= ds * per_frame;
 }
 
@@ -415,11 +428,11 @@ int32_t process_down(int32_t channels, int32_t dfrq, int32_t frames_read, filter
   const int32_t wanted = (n1b2 - ssrc->rps - 1) / osf + 1;
   SSRC_ASSERT(wanted <= ssrc->inbuf_capacity);
   ssrc->frames_read += static_cast<uint32_t>(frames_read);
-  if (frames_read < wanted) {  // frames past the real input are silence
-    const int32_t from = frames_read > 0 ? frames_read : 0;
-    std::memset(ssrc->inbuf + static_cast<int64_t>(from) * channels, 0,
-                sizeof(double) * static_cast<size_t>(wanted - from) * channels);
-  }
+  const int32_t real = frames_read < 0 ? 0 : frames_read < wanted ? frames_read : wanted;
+  make_finite(ssrc->inbuf, static_cast<int64_t>(real) * channels);
+  if (real < wanted)  // frames past the real input are silence
+    std::memset(ssrc->inbuf + static_cast<int64_t>(real) * channels, 0,
+                sizeof(double) * static_cast<size_t>(wanted - real) * channels);
 
   const PolyphaseRows rows{filterparms->padded_rows, filterparms->padded_stride, filterparms->taps};
   int32_t p = 0, next_rps = 0, next_phase = ssrc->phase;
@@ -446,7 +459,7 @@ int32_t process_down(int32_t channels, int32_t dfrq, int32_t frames_read, filter
     for (int32_t i = 0; i < n1b2; ++i) buf2[n2x + 1 + i] += buf1[i];
 
     // Stage 2: polyphase decimation over buf2.
-    const int32_t per_in = filterparms->fs2 / filterparms->fs1;
+    const int64_t per_in = filterparms->fs2 / filterparms->fs1;
     int32_t phase = ssrc->phase;
     const double* bp2 = buf2 + (ssrc->rp2 + per_in - 1) / per_in;
     const double* const first = bp2;
@@ -476,9 +489,9 @@ int32_t process_down(int32_t channels, int32_t dfrq, int32_t frames_read, filter
 
 // Moves the unread part of buf2 down and brings in the new FFT tail.
 void discard_consumed_down(int32_t channels, filterparms* filterparms, ssrc* ssrc) {
-  const int32_t per_in = filterparms->fs2 / filterparms->fs1;
+  const int64_t per_in = filterparms->fs2 / filterparms->fs1;
   const int32_t n1b2 = filterparms->n1b2, n2x = filterparms->n2x;
-  int32_t ds = (ssrc->rp2 - 1) / per_in;
+  int64_t ds = (ssrc->rp2 - 1) / per_in;
   if (ds > n1b2) ds = n1b2;
   if (ds < 0) ds = 0;
   for (int32_t ch = 0; ch < channels; ++ch) {
@@ -549,17 +562,17 @@ int ssrc_configure(InputFile* file, filterparms* fp, ssrc* state, JobSettings* s
   const bool up = mode == 3;
   if (up) {
     if (file->bits == 32) state->osc = 1;
-    if (sfrq <= 0 || dfrq <= 0 || ssrc_setup_up(fp, state, channels, sfrq, dfrq)) {
+    if (ssrc_setup_up(fp, state, channels, sfrq, dfrq)) {
       std::fprintf(stderr, "Error: Unable to configure upsampling filters\n");
       ssrc_free(fp, state);
       return 1;
     }
-  } else if (sfrq <= 0 || dfrq <= 0 || ssrc_setup_down(fp, state, sfrq, dfrq)) {
+  } else if (ssrc_setup_down(fp, state, sfrq, dfrq)) {
     std::fprintf(stderr, "Error: Unable to configure downsampling filters\n");
     ssrc_free(fp, state);
     return 1;
   }
-  if (alloc_resampler_buffers(fp, state, channels, sfrq, dfrq, up, decode)) {
+  if (alloc_resampler_buffers(fp, state, channels, dfrq, up, decode)) {
     ssrc_free(fp, state);
     return 1;
   }

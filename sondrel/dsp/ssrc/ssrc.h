@@ -19,20 +19,29 @@
 //   the real frames among them as frames read.
 // - set `flushing` = 1 on the call that consumes the last input and keep
 //   calling (with no new input) until `flushing` is -1.
-// Frames appended past the real input are treated as silence.
+// Frames appended past the real input are treated as silence. Samples enter
+// the filters finite: a NaN as 0, an infinity as full scale (+-1.0).
+//
+// Rates from 1 to SSRC_MAX_RATE Hz are designed for; a pair outside that
+// range, or whose reduced ratio the design cannot oversample, is refused.
 #pragma once
 #include <cstdint>
 
 #include "wav/input_file.h"
 #include "wav/job_settings.h"
 
+// The highest source or output rate the design accepts.
+constexpr int32_t SSRC_MAX_RATE = 384000;
+
 // The job's filter design. Fields marked up/down mean different things per
 // direction; see the design routines in ssrc.cc.
 struct filterparms {
   int32_t frqgcd;     // gcd(source rate, output rate)
   int32_t osf;        // oversampling factor 1, 2 or 3
-  int32_t fs1;        // up: polyphase design rate; down: FFT stage rate
-  int32_t fs2;        // up: FFT stage rate; down: polyphase design rate
+  // The polyphase design rate is source / gcd x output rate, which passes
+  // 2^31 for rates that share only small factors (96001 -> 96000).
+  int64_t fs1;        // up: polyphase design rate; down: FFT stage rate
+  int64_t fs2;        // up: FFT stage rate; down: polyphase design rate
   int32_t n1;         // up: polyphase length; down: FFT filter length (odd)
   int32_t n2;         // up: FFT filter length; down: polyphase length (odd)
   int32_t n1x, n1y;   // up: taps per phase, phases of the polyphase filter
@@ -57,9 +66,9 @@ struct filterparms {
 
 // The job's running state and buffers.
 struct ssrc {
-  int32_t rp;              // up: polyphase read position in units of 1/fs1
+  int64_t rp;              // up: polyphase read position in units of 1/fs1
   int32_t rps;             // down: offset in the FFT block of the next input sample
-  int32_t rp2;             // down: polyphase read position in units of 1/fs2
+  int64_t rp2;             // down: polyphase read position in units of 1/fs2
   int32_t phase;           // current step of the polyphase filter
   int32_t osc;             // up: decimation phase of the FFT-stage output
   int32_t skipping;        // 1 while output is discarded for the filter delay

@@ -341,6 +341,75 @@ TEST(SsrcQuality, EveryKernelLevelGivesTheSameOutput) {
   }
 }
 
+// Rate pairs that share only small factors: the polyphase design rate
+// (source / gcd x output) passes 2^31. Each is converted to the length the
+// rates give, and a sine comes through clean.
+TEST(SsrcOddRates, PairsWithHugeDesignRatesAreConverted) {
+  const std::pair<int32_t, int32_t> pairs[] = {{96001, 96000}, {96001, 48000}, {96002, 96000},
+                                               {192001, 96000}, {48001, 48000}, {88201, 44100},
+                                               {95967, 96000}};
+  for (const auto& [src, dst] : pairs) {
+    const int64_t n = 2 * src + 4321;
+    const std::vector<double> x = sine(1000.0, src, n, 0.5);
+    const ResampleRun run = resample(src, dst, 1, x);
+    ASSERT_EQ(run.status, 0) << src << " -> " << dst;
+    EXPECT_EQ(run.delivered, n * dst / src + (dst < src ? 1 : 0)) << src << " -> " << dst;
+    const size_t edge = static_cast<size_t>(dst / 2);
+    const Fit f = fit_sine(run.frames, 1000.0, dst, edge, run.frames.size() - edge);
+    std::printf("residual %6d -> %5d: %.1f dB\n", src, dst, f.residual_db);
+    EXPECT_LT(f.residual_db, -160.0) << src << " -> " << dst;
+    EXPECT_NEAR(f.amplitude, 0.5, 1e-5) << src << " -> " << dst;
+  }
+}
+
+TEST(SsrcOddRates, RatesOutsideTheDesignRangeAreRefusedWithTheRatioMessage) {
+  testing::internal::CaptureStderr();
+  {
+    Job job(384001, 96000);
+    EXPECT_EQ(job.status, 1);
+  }
+  {
+    Job job(0, 48000);
+    EXPECT_EQ(job.status, 1);
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Resampling from 384001Hz to 96000Hz is not supported.\n"
+            "Error: Unable to configure downsampling filters\n"
+            "Resampling from 0Hz to 48000Hz is not supported.\n"
+            "Error: Unable to configure upsampling filters\n");
+  Job top(384000, 44100);
+  EXPECT_EQ(top.status, 0);
+}
+
+// A NaN or an infinity among the samples: the output is what the same input
+// gives with the sample replaced by 0 or full scale, so the rest of its block
+// keeps its audio.
+TEST(SsrcNonFinite, BadSamplesEnterAsSilenceOrFullScale) {
+  const double nan = std::nan(""), inf = HUGE_VAL;
+  for (const auto& [src, dst] : {std::pair<int32_t, int32_t>{48000, 44100}, {44100, 96000}}) {
+    std::vector<double> bad = sine(440.0, src, 100000, 0.5), clean = bad;
+    // Stereo: both channels carry the tone; the bad samples sit in either.
+    std::vector<double> bad2, clean2;
+    for (size_t i = 0; i < bad.size(); ++i) {
+      bad2.insert(bad2.end(), {bad[i], -bad[i]});
+      clean2.insert(clean2.end(), {clean[i], -clean[i]});
+    }
+    const struct { size_t at; double bad, clean; } hits[] = {
+        {2 * 1000, nan, 0.0}, {2 * 30000 + 1, inf, 1.0}, {2 * 70000, -inf, -1.0},
+        {2 * 70001 + 1, -nan, 0.0}};
+    for (const auto& h : hits) {
+      bad2[h.at] = h.bad;
+      clean2[h.at] = h.clean;
+    }
+    const ResampleRun a = resample(src, dst, 2, bad2), b = resample(src, dst, 2, clean2);
+    ASSERT_EQ(a.delivered, b.delivered);
+    ASSERT_EQ(a.frames.size(), b.frames.size());
+    size_t differing = 0;
+    for (size_t i = 0; i < a.frames.size(); ++i) differing += !(a.frames[i] == b.frames[i]);
+    EXPECT_EQ(differing, 0u) << src << " -> " << dst;
+  }
+}
+
 // No frames appended: the stage-1 read position runs past what the buffer holds.
 void process_without_input() {
   Job job(44100, 48000, KIND_PCM_WAV, 16, 1);
