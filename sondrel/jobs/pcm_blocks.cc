@@ -34,16 +34,19 @@ void pick_channel(uint8_t* dst, const uint8_t* src, int32_t frames, int32_t chan
 // Interleaves the channel blocks `blocks` (block g holding got[g] bytes)
 // into `frames` frames of `dst`, frame by frame so that the 4-byte moves of
 // 24-bit samples only ever spill into the sample written next; samples past
-// the end of a shorter block are zero.
+// the end of a shorter block are silence (128 for the unsigned 8-bit
+// samples, zero otherwise).
 template <int W>
 void interleave_fixed(uint8_t* dst, const uint8_t* const* blocks, const size_t* got, int32_t frames,
                       int32_t groups) {
   static const uint8_t zeros[8] = {};
+  static const uint8_t unsigned_zeros[8] = {128, 128, 128, 128, 128, 128, 128, 128};
+  const uint8_t* silence = W == 1 ? unsigned_zeros : zeros;
   constexpr int MOVE = W == 3 ? 4 : W;
   for (int32_t f = 0; f < frames; ++f)
     for (int32_t g = 0; g < groups; ++g, dst += W) {
       const size_t at = static_cast<size_t>(f) * W;
-      std::memcpy(dst, at < got[g] ? blocks[g] + at : zeros, MOVE);
+      std::memcpy(dst, at < got[g] ? blocks[g] + at : silence, MOVE);
     }
 }
 
@@ -92,7 +95,7 @@ bool convert_and_write(PcmJob* job, const uint8_t* block, int32_t frames, int32_
   return write_frames(job, b.output_block, frames, channels);
 }
 
-// Interleave: one block of each group file, shorter files padded with zeros.
+// Interleave: one block of each group file, shorter files padded with silence.
 // Copies go straight into the output stage, or through the input block when
 // the samples are converted.
 int interleave_block(PcmJob* job) {
