@@ -115,6 +115,18 @@ void free_rows(double**& table, int32_t rows) {
 
 int build_padded_rows(filterparms* fp);
 
+// Tap n (-len/2 <= n <= len/2) of a windowed sinc is tap -n: both halves
+// come from one evaluation, to the bit (window and sinc are even in n).
+template <typename Put>
+void windowed_sinc(int32_t len, double lpf, double fs, Put put) {
+  const double alpha = kaiser_alpha(), i0_alpha = bessel_i0(alpha);
+  for (int32_t n = 0; n <= len / 2; ++n) {
+    const double tap = window(n, len, alpha, i0_alpha) * lowpass(n, lpf, fs);
+    put(len / 2 - n, tap);
+    put(len / 2 + n, tap);
+  }
+}
+
 // The polyphase filter: `rows` rows of `taps` taps holding a windowed sinc of
 // odd length len (cut-off lpf at rate fs) scaled by gain; tap m of the
 // prototype goes to row m mod rows, column m / rows.
@@ -124,12 +136,8 @@ int build_polyfilter(filterparms* fp, int32_t len, int32_t rows, int32_t taps, d
   fp->taps = taps;
   fp->polyfilter = zeroed_rows(rows, taps);
   if (!fp->polyfilter) return 1;
-  const double alpha = kaiser_alpha(), i0_alpha = bessel_i0(alpha);
-  for (int32_t n = -(len / 2); n <= len / 2; ++n) {
-    const int32_t m = n + len / 2;
-    fp->polyfilter[m % rows][m / rows] =
-        window(n, len, alpha, i0_alpha) * lowpass(n, lpf, fs) * gain;
-  }
+  windowed_sinc(len, lpf, fs,
+                [&](int32_t m, double tap) { fp->polyfilter[m % rows][m / rows] = tap * gain; });
   return build_padded_rows(fp);
 }
 
@@ -154,10 +162,8 @@ int build_fftfilter(filterparms* fp, int32_t len, int32_t size, double lpf, doub
   fp->fft_ip = zeroed<int32_t>(static_cast<int32_t>(std::sqrt(static_cast<double>(size))) + 2);
   fp->fft_w = zeroed<double>(size / 2);
   if (!fp->fftfilter || !fp->fft_ip || !fp->fft_w) return 1;
-  const double alpha = kaiser_alpha(), i0_alpha = bessel_i0(alpha);
-  for (int32_t n = -(len / 2); n <= len / 2; ++n)
-    fp->fftfilter[n + len / 2] =
-        window(n, len, alpha, i0_alpha) * lowpass(n, lpf, fs) * gain / size * 2;
+  windowed_sinc(len, lpf, fs,
+                [&](int32_t m, double tap) { fp->fftfilter[m] = tap * gain / size * 2; });
   fp->fft_ip[0] = 0;
   real_fft(size, 1, fp->fftfilter, fp->fft_ip, fp->fft_w);
   return 0;
