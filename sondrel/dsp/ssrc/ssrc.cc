@@ -113,18 +113,29 @@ void free_rows(double**& table, int32_t rows) {
   table = nullptr;
 }
 
-int build_padded_rows(filterparms* fp);
+// The polyphase filter's `rows` rows of `taps` taps lie one after the other
+// in padded_rows, each padded with zero taps to a multiple of four for the
+// polyphase kernel; polyfilter[r] points at row r.
+int alloc_polyfilter(filterparms* fp, int32_t rows, int32_t taps) {
+  fp->rows = rows;
+  fp->taps = taps;
+  fp->padded_stride = (taps + 3) / 4 * 4;
+  fp->padded_rows = zeroed<double>(static_cast<int64_t>(rows) * fp->padded_stride);
+  fp->polyfilter = zeroed<double*>(rows);
+  if (!fp->padded_rows || !fp->polyfilter) return 1;
+  for (int32_t r = 0; r < rows; ++r)
+    fp->polyfilter[r] = fp->padded_rows + static_cast<int64_t>(r) * fp->padded_stride;
+  return 0;
+}
 
-// Tap n (-len/2 <= n <= len/2) of a windowed sinc is tap -n: both halves
-// come from one evaluation, to the bit (window and sinc are even in n).
+// Taps n = 0 .. len/2 of a windowed sinc of odd length len, in order; tap
+// -n is the same to the bit (window and sinc are even in n), so the caller
+// puts each at len/2 - n and len/2 + n.
 template <typename Put>
 void windowed_sinc(int32_t len, double lpf, double fs, Put put) {
   const double alpha = kaiser_alpha(), i0_alpha = bessel_i0(alpha);
-  for (int32_t n = 0; n <= len / 2; ++n) {
-    const double tap = window(n, len, alpha, i0_alpha) * lowpass(n, lpf, fs);
-    put(len / 2 - n, tap);
-    put(len / 2 + n, tap);
-  }
+  for (int32_t n = 0; n <= len / 2; ++n)
+    put(n, window(n, len, alpha, i0_alpha) * lowpass(n, lpf, fs));
 }
 
 // The polyphase filter: `rows` rows of `taps` taps holding a windowed sinc of
@@ -132,24 +143,16 @@ void windowed_sinc(int32_t len, double lpf, double fs, Put put) {
 // prototype goes to row m mod rows, column m / rows.
 int build_polyfilter(filterparms* fp, int32_t len, int32_t rows, int32_t taps, double lpf,
                      double fs, double gain) {
-  fp->rows = rows;
-  fp->taps = taps;
-  fp->polyfilter = zeroed_rows(rows, taps);
-  if (!fp->polyfilter) return 1;
-  windowed_sinc(len, lpf, fs,
-                [&](int32_t m, double tap) { fp->polyfilter[m % rows][m / rows] = tap * gain; });
-  return build_padded_rows(fp);
-}
-
-// The rows again, one after the other, padded with zero taps to a multiple
-// of four for the polyphase kernel.
-int build_padded_rows(filterparms* fp) {
-  fp->padded_stride = (fp->taps + 3) / 4 * 4;
-  fp->padded_rows = zeroed<double>(static_cast<int64_t>(fp->rows) * fp->padded_stride);
-  if (!fp->padded_rows) return 1;
-  for (int32_t r = 0; r < fp->rows; ++r)
-    for (int32_t t = 0; t < fp->taps; ++t)
-      fp->padded_rows[static_cast<int64_t>(r) * fp->padded_stride + t] = fp->polyfilter[r][t];
+  if (alloc_polyfilter(fp, rows, taps)) return 1;
+  // Prototype positions len/2 + n and len/2 - n step up and down one at a
+  // time; their rows and columns follow without a division.
+  int32_t up_row = len / 2 % rows, up_col = len / 2 / rows;
+  int32_t down_row = up_row, down_col = up_col;
+  windowed_sinc(len, lpf, fs, [&](int32_t, double tap) {
+    fp->polyfilter[up_row][up_col] = fp->polyfilter[down_row][down_col] = tap * gain;
+    if (++up_row == rows) up_row = 0, ++up_col;
+    if (--down_row < 0) down_row = rows - 1, --down_col;
+  });
   return 0;
 }
 
@@ -162,8 +165,9 @@ int build_fftfilter(filterparms* fp, int32_t len, int32_t size, double lpf, doub
   fp->fft_ip = zeroed<int32_t>(static_cast<int32_t>(std::sqrt(static_cast<double>(size))) + 2);
   fp->fft_w = zeroed<double>(size / 2);
   if (!fp->fftfilter || !fp->fft_ip || !fp->fft_w) return 1;
-  windowed_sinc(len, lpf, fs,
-                [&](int32_t m, double tap) { fp->fftfilter[m] = tap * gain / size * 2; });
+  windowed_sinc(len, lpf, fs, [&](int32_t n, double tap) {
+    fp->fftfilter[len / 2 - n] = fp->fftfilter[len / 2 + n] = tap * gain / size * 2;
+  });
   fp->fft_ip[0] = 0;
   real_fft(size, 1, fp->fftfilter, fp->fft_ip, fp->fft_w);
   return 0;
@@ -261,11 +265,8 @@ int ssrc_setup_down(filterparms* fp, ssrc* state, int32_t sfrq, int32_t dfrq) {
     fp->order[0] = 0;
     fp->inc[0] = sfrq / dfrq;
     sum_steps(fp);
-    fp->rows = fp->taps = 1;
-    fp->polyfilter = zeroed_rows(1, 1);
-    if (!fp->polyfilter) return 1;
+    if (alloc_polyfilter(fp, 1, 1)) return 1;
     fp->polyfilter[0][0] = 1.0;
-    if (build_padded_rows(fp)) return 1;
   } else {
     const double lpf2 = (sfrq / 2) + ((fp->fs1 / 2) - (sfrq / 2)) / 2.0;
     const double df2 = static_cast<double>((fp->fs1 / 2) - (sfrq / 2));
@@ -633,7 +634,8 @@ void ssrc_process(int32_t channels, int32_t source_rate, JobSettings* settings, 
 
 void ssrc_free(filterparms* fp, ssrc* state) {
   if (fp) {
-    free_rows(fp->polyfilter, fp->rows);
+    std::free(fp->polyfilter);
+    fp->polyfilter = nullptr;
     std::free(fp->padded_rows);
     fp->padded_rows = nullptr;
     std::free(fp->order);

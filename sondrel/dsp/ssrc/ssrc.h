@@ -55,8 +55,8 @@ struct filterparms {
   int64_t* inc_sum;   // inc summed over the steps before each (steps + 1 entries)
   int32_t rows;       // rows of polyfilter
   int32_t taps;       // taps per row
-  double** polyfilter;
-  double* padded_rows;    // polyfilter rows padded to padded_stride taps
+  double** polyfilter;    // row pointers into padded_rows
+  double* padded_rows;    // the rows one after the other, padded to padded_stride taps
   int32_t padded_stride;  // taps rounded up to a multiple of four
   double* fftfilter;      // the FFT-stage filter, transformed (packed layout)
   int32_t fft_size;       // n2b (up) or n1b (down)
