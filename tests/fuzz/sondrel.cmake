@@ -11,3 +11,15 @@ add_executable(sondrel_decode_fuzz sondrel_decode_fuzz.cc)
 target_compile_options(sondrel_decode_fuzz PRIVATE -fsanitize=fuzzer)
 target_link_options(sondrel_decode_fuzz PRIVATE -fsanitize=fuzzer)
 target_link_libraries(sondrel_decode_fuzz PRIVATE sondrel_decode)
+
+# --- resampler: design and processing over arbitrary rate pairs ---
+add_executable(sondrel_resample_fuzz sondrel_resample_fuzz.cc)
+target_compile_options(sondrel_resample_fuzz PRIVATE -fsanitize=fuzzer)
+target_link_options(sondrel_resample_fuzz PRIVATE -fsanitize=fuzzer)
+target_link_libraries(sondrel_resample_fuzz PRIVATE sondrel_ssrc)
+
+# --- command line: the option parser and the channel-id matching ---
+add_executable(sondrel_options_fuzz sondrel_options_fuzz.cc)
+target_compile_options(sondrel_options_fuzz PRIVATE -fsanitize=fuzzer)
+target_link_options(sondrel_options_fuzz PRIVATE -fsanitize=fuzzer)
+target_link_libraries(sondrel_options_fuzz PRIVATE sondrel_frontend)
