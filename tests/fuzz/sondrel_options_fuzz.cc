@@ -82,11 +82,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The file's channel names, at most 18 labels of up to 3 characters.
   std::vector<std::vector<char>> labels;
   if (split < end) {
-    std::string names(reinterpret_cast<const char*>(split + 1), static_cast<size_t>(end - split - 1));
+    const std::string text(reinterpret_cast<const char*>(split + 1),
+                           static_cast<size_t>(end - split - 1));
     size_t from = 0;
     while (labels.size() < MAX_NAMES) {
-      const size_t comma = names.find(',', from);
-      std::string label = names.substr(from, comma == std::string::npos ? comma : comma - from);
+      const size_t comma = text.find(',', from);
+      std::string label = text.substr(from, comma == std::string::npos ? comma : comma - from);
       label = label.substr(0, std::strlen(label.c_str()));
       label.resize(std::min(label.size(), LABEL_BYTES - 1));
       labels.emplace_back(label.c_str(), label.c_str() + label.size() + 1);

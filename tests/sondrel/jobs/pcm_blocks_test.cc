@@ -119,7 +119,7 @@ TEST_F(PcmBlocks, InterleaveWhoseLongestFileComesLater) {
   make("a_3.wav", mono, pack_int_samples(v[2], 24));
   for (const auto& order : {std::vector<int>{0, 1, 2}, std::vector<int>{1, 2, 0}}) {
     std::string list;
-    for (int g : order) list += (list.empty() ? "" : "*") + std::string("a_") + char('1' + g) + ".wav";
+    for (int g : order) list += (list.empty() ? "a_" : "*a_") + std::to_string(g + 1) + ".wav";
     ProgramResult r = run({list, "x" + std::to_string(order[0]), "/mch", "/q"});
     const std::vector<int64_t> out = samples("x" + std::to_string(order[0]) + ".wav", 24);
     ASSERT_EQ(out.size(), 3 * lengths[2]) << r.err;
@@ -180,7 +180,8 @@ TEST_F(PcmBlocks, InterleavePadsACutSampleAndEightBitFilesWithSilence) {
 // the mask: the default one-bit-per-channel mask is used, with a comment.
 TEST_F(PcmBlocks, RepeatedSpeakerIdsGiveTheDefaultMask) {
   WavLayout mono;
-  for (const char* n : {"r_1.wav", "r_2.wav", "r_3.wav"}) make(n, mono, pack_int_samples({1, 2}, 16));
+  for (const char* name : {"r_1.wav", "r_2.wav", "r_3.wav"})
+    make(name, mono, pack_int_samples({1, 2}, 16));
   struct Case { std::string files, ids; uint32_t mask; };
   const std::string three = "r_1.wav*r_2.wav*r_3.wav";
   const Case cases[] = {{three, "/+FL,FL,FR", 0x7},
