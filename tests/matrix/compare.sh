@@ -12,8 +12,8 @@ if [ $# -ne 2 ] || [ ! -d "$1/cmds" ] || [ ! -d "$2/cmds" ]; then
   echo "usage: $0 OUT_A OUT_B (folders written by run_matrix.sh)" >&2
   exit 2
 fi
-a=$1
-b=$2
+a=$(cd "$1" && pwd)
+b=$(cd "$2" && pwd)
 differences=0
 commands=0
 
@@ -64,9 +64,9 @@ while IFS= read -r id; do
       continue
     fi
     differences=$((differences + 1))
-  done < <( (cd "$a/cmds/$id" && find . -type f -printf '%P\n'; cd "$b/cmds/$id" &&
-    find . -type f -printf '%P\n') | LC_ALL=C sort -u)
-done < <( (ls "$a/cmds"; ls "$b/cmds") | LC_ALL=C sort -u)
+  done < <( (cd "$a/cmds/$id" && find . -type f -printf '%P\n'
+    cd "$b/cmds/$id" && find . -type f -printf '%P\n') | sort -u)
+done < <( (ls "$a/cmds"; ls "$b/cmds") | sort -u)
 
 if [ "$differences" -gt 0 ]; then
   echo "$differences difference(s) over $commands commands"
