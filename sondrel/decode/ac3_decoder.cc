@@ -71,46 +71,83 @@ void ac3_decoder_release(Ac3Decoder* d) {
 void ac3_set_latch(Ac3Decoder* d, int32_t packing) { d->latch = packing; }
 int32_t ac3_latch(const Ac3Decoder* d) { return d->latch; }
 
-int32_t ac3_sync_test(Ac3Decoder* d, const uint8_t* in, InputFile* file, int32_t mode) {
+namespace {
+
+// The frame length and facts of a header in an order the latch allows, or 0.
+int32_t parse_sync(const Ac3Decoder* d, const uint8_t* in, Ac3Sync* sync) {
   uint8_t h[AC3_HEADER_BYTES];
-  int32_t order = PACKING_ANY;
-  if (!natural_header(d, in, h, &order)) return 0;
+  if (!natural_header(d, in, h, &sync->order)) return 0;
   if (h[5] >= 0x60) return 0;  // bsid 12 or more
   const int32_t frame_code = h[4] & 63;
   if (frame_code >= 38) return 0;
   const int32_t half = kHalfRate[h[5] >> 3];
   const int32_t rate = kRates[frame_code >> 1];
   int32_t length = 0;
-  int32_t sample_rate = 0;
   switch (h[4] & 0xC0) {
     case 0x00:
-      sample_rate = 48000 >> half;
+      sync->sample_rate = 48000 >> half;
       length = 4 * rate;
       break;
     case 0x40:
-      sample_rate = 44100 >> half;
+      sync->sample_rate = 44100 >> half;
       length = 2 * (320 * rate / 147 + (frame_code & 1));
       break;
     case 0x80:
-      sample_rate = 32000 >> half;
+      sync->sample_rate = 32000 >> half;
       length = 6 * rate;
       break;
     default:
       return 0;  // sample-rate code 3
   }
   if (length < AC3_HEADER_BYTES || length > FRAME_BUFFER_BYTES) return 0;
-  file->sample_rate = sample_rate;
-  file->bit_rate = static_cast<double>((rate * 1000) >> half);
+  sync->bit_rate = static_cast<double>((rate * 1000) >> half);
+  const int32_t coded = h[6] >> 5;
+  sync->coded_mode = coded;
+  sync->flags = (h[6] & 0xF8) == 0x50 ? AC3_MODE_DOLBY : coded;
+  if (h[6] & kLfeBit[coded]) sync->flags |= AC3_LFE;
+  return length;
+}
+
+}  // namespace
+
+int32_t ac3_frame_length(const Ac3Decoder* d, const uint8_t* in) {
+  Ac3Sync sync;
+  return parse_sync(d, in, &sync);
+}
+
+int32_t ac3_sync_test(Ac3Decoder* d, const uint8_t* in, InputFile* file, int32_t mode) {
+  Ac3Sync sync;
+  const int32_t length = parse_sync(d, in, &sync);
+  if (length == 0) return 0;
+  file->sample_rate = sync.sample_rate;
+  file->bit_rate = sync.bit_rate;
   if (mode == FRAME_MODE_COLLECT) {
-    const int32_t coded = h[6] >> 5;
-    file->out_flags = coded;
-    int32_t flags = (h[6] & 0xF8) == 0x50 ? AC3_MODE_DOLBY : coded;
-    if (h[6] & kLfeBit[coded]) flags |= AC3_LFE;
-    file->stream_flags = flags;
+    file->out_flags = sync.coded_mode;
+    file->stream_flags = sync.flags;
   }
-  if (d->latch == PACKING_ANY) d->latch = order;
+  if (d->latch == PACKING_ANY) d->latch = sync.order;
   d->frame_bytes = length;
   return length;
+}
+
+int32_t ac3_eac3_frame_length(const uint8_t* in) {
+  uint8_t h[AC3_HEADER_BYTES];
+  if (in[0] == 0x0B && in[1] == 0x77) {
+    std::memcpy(h, in, AC3_HEADER_BYTES);
+  } else if (in[0] == 0x77 && in[1] == 0x0B) {
+    for (int32_t i = 0; i < AC3_HEADER_BYTES; i += 2) {
+      h[i] = in[i + 1];
+      h[i + 1] = in[i];
+    }
+  } else {
+    return 0;
+  }
+  const int32_t bsid = h[5] >> 3;
+  if (bsid <= 10 || bsid > 16) return 0;
+  if ((h[2] >> 6) == 3) return 0;  // stream type 3 is reserved
+  if ((h[4] >> 4) == 15) return 0;  // sample-rate code 3 with reduced-rate code 3
+  const int32_t length = (((h[2] & 7) << 8 | h[3]) + 1) * 2;
+  return length >= AC3_HEADER_BYTES && length <= FRAME_BUFFER_BYTES ? length : 0;
 }
 
 int ac3_frame_setup(Ac3Decoder* d, const uint8_t* frame, InputFile* file, double* level,
@@ -131,6 +168,10 @@ int ac3_frame_setup(Ac3Decoder* d, const uint8_t* frame, InputFile* file, double
   if (a52_frame(d->library, d->frame, &flags, &library_level, static_cast<sample_t>(bias)))
     return 1;
   *level = library_level;
+  // Stereo flagged Dolby Surround comes back as its own output mode; it is
+  // two channels like any stereo, and a stream whose flag alone switches on
+  // or off keeps one layout.
+  if ((flags & 15) == AC3_MODE_DOLBY) flags = (flags & ~15) | 2;
   file->stream_flags = flags;
   if (mode == FRAME_MODE_COLLECT) file->ext_audio = ac3_surround_ex(d->frame, n);
   return 0;

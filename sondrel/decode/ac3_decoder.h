@@ -25,6 +25,23 @@ void ac3_decoder_release(Ac3Decoder* decoder);
 void ac3_set_latch(Ac3Decoder* decoder, int32_t packing);
 int32_t ac3_latch(const Ac3Decoder* decoder);
 
+// The facts of one frame header.
+struct Ac3Sync {
+  int32_t order;        // AC3_ORDER_NATURAL or AC3_ORDER_SWAPPED
+  int32_t sample_rate;  // Hz, after the half-rate shift
+  double bit_rate;      // bits per second
+  int32_t coded_mode;   // acmod
+  int32_t flags;        // Dolby Surround stereo as mode 10, 0x10 for LFE
+};
+
+// The frame length of a header in an order the latch allows, or 0; changes
+// nothing (a look at the next frame's header).
+int32_t ac3_frame_length(const Ac3Decoder* decoder, const uint8_t* header);
+
+// The frame length of an E-AC-3 (Dolby Digital Plus, bit-stream id 11 to
+// 16) header in either byte order, or 0. Such frames are no AC-3 frames.
+int32_t ac3_eac3_frame_length(const uint8_t* header);
+
 // Sync test on AC3_HEADER_BYTES bytes. Returns the frame length in bytes, or
 // 0 when the bytes are no frame start of an acceptable packing. Stores
 // sample_rate and bit_rate; in collect mode also out_flags (the coded mode)
@@ -33,7 +50,7 @@ int32_t ac3_sync_test(Ac3Decoder* decoder, const uint8_t* header, InputFile* fil
 
 // Frame set-up on the frame whose header the last sync test accepted: the
 // library gets the requested flags from stream_flags, which then holds its
-// output flags. In collect mode ext_audio gets the Surround EX indicator.
+// output flags (Dolby Surround stereo given as plain stereo, mode 2). In collect mode ext_audio gets the Surround EX indicator.
 // Returns non-zero when the frame cannot be decoded.
 int ac3_frame_setup(Ac3Decoder* decoder, const uint8_t* frame, InputFile* file, double* level,
                     double bias, int32_t mode);

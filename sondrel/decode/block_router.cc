@@ -17,6 +17,8 @@ constexpr int32_t kSlots = 6;
 constexpr int32_t kMaxDrainCalls = 4096;
 
 const float kSilence[BLOCK_SAMPLES] = {};
+// A whole library sample buffer of silence: every routing entry reads zeros.
+const float kSilentBuffer[LIBRARY_BUFFER_SAMPLES] = {};
 
 // The 256 samples of selected slot `slot`, or nullptr when the slot has no
 // routing entry (it then delivers silence).
@@ -99,6 +101,11 @@ int check_stream(FormatHook* hook, InputFile* f, RouteState* route) {
     std::fputs("Error: Speaker flags in the stream has changed!\n", stderr);
     return ROUTE_ERROR;
   }
+  // The outputs and the resampler are made for one rate.
+  if (f->sample_rate != route->source_rate) {
+    std::fputs("Error: Sample rate in the stream has changed!\n", stderr);
+    return ROUTE_ERROR;
+  }
   return ROUTE_OK;
 }
 
@@ -155,10 +162,10 @@ int route_converted(InputFile* f, const float* samples, RouteState* route, JobSe
   return write_split(s, outputs, w->bytes, BLOCK_SAMPLES, width);
 }
 
-int32_t next_block_frames(const filterparms* fp, const ssrc* rs, const InputFile* f,
+int32_t next_block_frames(const filterparms* fp, const ssrc* rs, const RouteState* route,
                           const JobSettings* s) {
   if (s->dsp_mode == 2) return (fp->n1b2 - rs->rps - 1) / fp->osf + 1;
-  const double per_call = std::floor(static_cast<double>(fp->n2b2) * f->sample_rate /
+  const double per_call = std::floor(static_cast<double>(fp->n2b2) * route->source_rate /
                                      (static_cast<double>(fp->osf) * s->out_rate));
   return static_cast<int32_t>(per_call) + 1 + fp->n1x - fp->inbuflen;
 }
@@ -200,13 +207,14 @@ int route_resampled(InputFile* f, const float* samples, RouteState* route, filte
     const int32_t appended = rs->block_frames;
     const int64_t leftover_at = (static_cast<int64_t>(fp->inbuflen) + appended) * n;
     int32_t all_delayed = 0, skip = 0, count = 0;
-    ssrc_process(n, f->sample_rate, s, appended, appended, fp, rs, &all_delayed, &skip, &count);
+    ssrc_process(n, route->source_rate, s, appended, appended, fp, rs, &all_delayed, &skip,
+                 &count);
     const int r = write_resampled(rs, s, outputs, all_delayed, skip, count);
     if (r) return r;
     route->buffered -= static_cast<int64_t>(appended) * n;
     std::memmove(rs->inbuf + static_cast<int64_t>(fp->inbuflen) * n, rs->inbuf + leftover_at,
                  static_cast<size_t>(route->buffered) * sizeof(double));
-    rs->block_frames = next_block_frames(fp, rs, f, s);
+    rs->block_frames = next_block_frames(fp, rs, route, s);
   }
   return ROUTE_OK;
 }
@@ -260,24 +268,28 @@ uint32_t multichannel_layout(const InputFile* file, const JobSettings* s, int32_
 void route_start(RouteState* route, const InputFile* file, const JobSettings* s) {
   route->first_block = 1;
   route->buffered = 0;
+  route->source_rate = file->sample_rate;
+  route->blocks = 0;
   for (int32_t k = 0; k < MAX_SELECTED; ++k) route->order[k] = k;
   if (s->output_layout == 3) multichannel_layout(file, s, route->order);
 }
 
-int route_block(FormatHook* hook, InputFile* f, const float* samples, RouteState* route,
-                filterparms* fp, ssrc* rs, JobSettings* s, FILE** outputs) {
-  if (check_stream(hook, f, route)) return ROUTE_ERROR;
+namespace {
+
+// The selected channels of one block to the outputs, by dsp_mode.
+int route_samples(InputFile* f, const float* samples, RouteState* route, filterparms* fp,
+                  ssrc* rs, JobSettings* s, FILE** outputs) {
   if (s->output_layout == 1) {
     std::fputs("Stereo Downmix option currently unavailable\n", stderr);
     return ROUTE_ERROR;
   }
-  f->out_flags = f->stream_flags & ~(is_ac3_family(f->kind) ? 0x10 : 0x80);
   if (s->selected_count < 1 || s->selected_count > MAX_SELECTED) return ROUTE_OK;
   // The job's blocks must hold every selected channel and a whole block.
   const WorkBuffers& w = s->work_buffers;
   if (w.channels < s->selected_count || !w.floats || !w.doubles || !w.bytes || !w.channel_bytes ||
       !w.channel_doubles || (w.in_frames < BLOCK_SAMPLES && w.out_frames < BLOCK_SAMPLES))
     return ROUTE_ERROR;
+  route->blocks += 1;
   switch (s->dsp_mode) {
     case 0:
       return route_float(f, samples, route, s, outputs);
@@ -289,7 +301,25 @@ int route_block(FormatHook* hook, InputFile* f, const float* samples, RouteState
   }
 }
 
-int drain_resampler(InputFile* f, RouteState* route, filterparms* fp, ssrc* rs, JobSettings* s,
+}  // namespace
+
+int route_block(FormatHook* hook, InputFile* f, const float* samples, RouteState* route,
+                filterparms* fp, ssrc* rs, JobSettings* s, FILE** outputs) {
+  if (check_stream(hook, f, route)) return ROUTE_ERROR;
+  f->out_flags = f->stream_flags & ~(is_ac3_family(f->kind) ? 0x10 : 0x80);
+  return route_samples(f, samples, route, fp, rs, s, outputs);
+}
+
+int route_silence(InputFile* f, int64_t count, RouteState* route, filterparms* fp, ssrc* rs,
+                  JobSettings* s, FILE** outputs) {
+  for (int64_t b = 0; b < count; ++b) {
+    const int r = route_samples(f, kSilentBuffer, route, fp, rs, s, outputs);
+    if (r) return r;
+  }
+  return ROUTE_OK;
+}
+
+int drain_resampler(RouteState* route, filterparms* fp, ssrc* rs, JobSettings* s,
                     FILE** outputs) {
   const int32_t n = s->selected_count;
   if (n < 1 || n > MAX_SELECTED) return ROUTE_OK;
@@ -304,14 +334,14 @@ int drain_resampler(InputFile* f, RouteState* route, filterparms* fp, ssrc* rs, 
     if (to > from)
       std::memset(rs->inbuf + from, 0, static_cast<size_t>(to - from) * sizeof(double));
     int32_t all_delayed = 0, skip = 0, count = 0;
-    ssrc_process(n, f->sample_rate, s, frames_read, rs->block_frames, fp, rs, &all_delayed, &skip,
-                 &count);
+    ssrc_process(n, route->source_rate, s, frames_read, rs->block_frames, fp, rs, &all_delayed,
+                 &skip, &count);
     const int r = write_resampled(rs, s, outputs, all_delayed, skip, count);
     if (r) return r;
     route->buffered = 0;
     frames_read = 0;
     if (rs->flushing == -1 || rs->frames_read >= rs->total_frames) break;
-    rs->block_frames = next_block_frames(fp, rs, f, s);
+    rs->block_frames = next_block_frames(fp, rs, route, s);
   }
   return ROUTE_OK;
 }

@@ -18,6 +18,8 @@ struct RouteState {
   int32_t first_block;          // 1 before the first block of the job
   int32_t order[MAX_SELECTED];  // channel j of an interleaved block is selected entry order[j]
   int64_t buffered;             // resampler input samples after the inbuflen leading frames
+  int32_t source_rate;          // the rate the job (and its resampler) was set up for
+  int64_t blocks;               // blocks routed so far, decoded or silent
 };
 
 // The speaker position (0..17) of a channel label, -1 when it has none.
@@ -35,6 +37,11 @@ void route_start(RouteState* route, const InputFile* file, const JobSettings* se
 int route_block(FormatHook* hook, InputFile* file, const float* samples, RouteState* route,
                 filterparms* fp, ssrc* rs, JobSettings* settings, FILE** outputs);
 
+// Routes `count` blocks of silence in place of blocks that could not be
+// decoded, so the audio after them keeps its time.
+int route_silence(InputFile* file, int64_t count, RouteState* route, filterparms* fp, ssrc* rs,
+                  JobSettings* settings, FILE** outputs);
+
 // Drains the resampler at the end of the input (dsp_mode 2 and 3).
-int drain_resampler(InputFile* file, RouteState* route, filterparms* fp, ssrc* rs,
-                    JobSettings* settings, FILE** outputs);
+int drain_resampler(RouteState* route, filterparms* fp, ssrc* rs, JobSettings* settings,
+                    FILE** outputs);

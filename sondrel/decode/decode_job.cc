@@ -8,6 +8,7 @@
 #include "decode/block_router.h"
 #include "decode/decoder_slots.h"
 #include "decode/frame_gatherer.h"
+#include "decode/frame_sync.h"
 #include "dsp/noise_shaper.h"
 #include "report/halt.h"
 #include "report/progress.h"
@@ -53,59 +54,61 @@ int create_outputs(JobSettings* s, FILE** outputs, char* buffers, const uint8_t*
   return 0;
 }
 
-// Decodes one gathered frame and routes its blocks. Returns a ROUTE_ result.
-int decode_frame(FrameGatherer* g, InputFile* f, RouteState* route, filterparms* fp, ssrc* rs,
-                 JobSettings* s, FILE** outputs) {
+// Decodes one gathered frame of `blocks` blocks (the count its header
+// gives) and routes its blocks. Blocks the decoder cannot deliver (set-up or
+// block failure) are routed as silence and make the frame a damaged one.
+// Returns a ROUTE_ result.
+int decode_frame(FrameGatherer* g, InputFile* f, int32_t blocks, RouteState* route,
+                 filterparms* fp, ssrc* rs, JobSettings* s, FILE** outputs, bool* damaged) {
   FormatHook* hook = decoder_slots.hook;
   double level = 1.0, bias = 0.0;
-  if (hook->setup(hook, f, &level, &bias)) return ROUTE_OK;
+  int32_t done = 0;
   if (is_ac3_family(f->kind)) {
     Ac3Decoder* d = decoder_slots.ac3;
-    if (!s->no_level_adjust) f->stream_flags |= AC3_ADJUST_LEVEL;
-    if (ac3_frame_setup(d, g->frame, f, &level, bias, FRAME_MODE_DECODE)) return ROUTE_OK;
-    if (s->no_dynrng) ac3_dynrng_off(d);
-    for (int32_t b = 0; b < AC3_BLOCKS_PER_FRAME; ++b) {
-      if (ac3_decode_block(d)) break;
-      const int r = route_block(hook, f, ac3_block_samples(d), route, fp, rs, s, outputs);
-      if (r) return r;
+    blocks = AC3_BLOCKS_PER_FRAME;
+    if (!hook->setup(hook, f, &level, &bias)) {
+      if (!s->no_level_adjust) f->stream_flags |= AC3_ADJUST_LEVEL;
+      if (!ac3_frame_setup(d, g->frame, f, &level, bias, FRAME_MODE_DECODE)) {
+        if (s->no_dynrng) ac3_dynrng_off(d);
+        for (; done < AC3_BLOCKS_PER_FRAME && !ac3_decode_block(d); ++done) {
+          const int r = route_block(hook, f, ac3_block_samples(d), route, fp, rs, s, outputs);
+          if (r) return r;
+        }
+      }
     }
-    return ROUTE_OK;
+  } else {
+    DtsDecoder* d = decoder_slots.dts;
+    if (!hook->setup(hook, f, &level, &bias)) {
+      if (!s->no_level_adjust) f->stream_flags |= DTS_ADJUST_LEVEL;
+      level *= 1.0;
+      if (!dts_frame_setup(d, g->frame, f, &level, bias)) {
+        if (s->no_dynrng) dts_dynrng_off(d);
+        for (; done < dts_frame_blocks(d) && !dts_decode_block(d); ++done) {
+          const int r = route_block(hook, f, dts_block_samples(d), route, fp, rs, s, outputs);
+          if (r) return r;
+        }
+        blocks = dts_frame_blocks(d);
+      }
+    }
   }
-  DtsDecoder* d = decoder_slots.dts;
-  if (!s->no_level_adjust) f->stream_flags |= DTS_ADJUST_LEVEL;
-  level *= 1.0;
-  if (dts_frame_setup(d, g->frame, f, &level, bias)) return ROUTE_OK;
-  if (s->no_dynrng) dts_dynrng_off(d);
-  for (int32_t b = 0; b < dts_frame_blocks(d); ++b) {
-    if (dts_decode_block(d)) break;
-    const int r = route_block(hook, f, dts_block_samples(d), route, fp, rs, s, outputs);
-    if (r) return r;
-  }
-  return ROUTE_OK;
-}
-
-int32_t sync_test(InputFile* f, const uint8_t* header) {
-  if (is_ac3_family(f->kind)) return ac3_sync_test(decoder_slots.ac3, header, f, FRAME_MODE_DECODE);
-  int32_t samples = 0;
-  return dts_sync_test(decoder_slots.dts, header, f, FRAME_MODE_DECODE, &samples);
-}
-
-void reset_latch(const InputFile* f) {
-  if (is_ac3_family(f->kind))
-    ac3_set_latch(decoder_slots.ac3, PACKING_ANY);
-  else
-    dts_set_latch(decoder_slots.dts, PACKING_ANY);
+  *damaged = done < blocks;
+  return *damaged ? route_silence(f, blocks - done, route, fp, rs, s, outputs) : ROUTE_OK;
 }
 
 }  // namespace
 
 // Returns 0 when the input is exhausted, a ROUTE_ error, or LOOP_ABORTED.
+// `replaced` counts the frames replaced with silence: damaged frames, and
+// the whole frames a stretch without sync between two frames held.
 int decode_loop(FILE* stream, InputFile* f, filterparms* fp, ssrc* rs, JobSettings* s,
-                FILE** outputs) {
+                FILE** outputs, int64_t* replaced) {
   FrameGatherer* g = static_cast<FrameGatherer*>(std::malloc(sizeof(FrameGatherer)));
   if (!g) return ROUTE_ERROR;
   RouteState route;
   route_start(&route, f, s);
+  FrameTrack track;
+  track_start(&track);
+  int32_t frame_blocks = 0;
   s->frames_done = 0;
   gather_start(g, is_ac3_family(f->kind) ? AC3_HEADER_BYTES : DTS_HEADER_BYTES, f->sync_offset);
   std::fseek(stream, f->sync_offset, SEEK_SET);
@@ -127,31 +130,45 @@ int decode_loop(FILE* stream, InputFile* f, filterparms* fp, ssrc* rs, JobSettin
       }
     }
     const int32_t n = gather_read(g, stream);
-    if (s->frames_done == 0) reset_latch(f);
+    if (s->frames_done == 0) family_reset_latch(f);
     if (n == 0) break;
     for (;;) {
       const GatherEvent event = gather_next(g);
       if (event == GATHER_EMPTY) break;
       if (event == GATHER_HEADER) {
-        const int32_t length = sync_test(f, g->frame);
-        if (length == 0) {
+        const int64_t start = g->stream_pos;
+        const int32_t length = family_sync_test(f, g->frame, FRAME_MODE_DECODE, &frame_blocks);
+        const int64_t missing = length > 0 ? frames_missing(&track, start) : 0;
+        const int32_t missing_blocks = track.last_blocks;
+        if (length == 0 || !accept_frame(stream, f, &track, start, length, frame_blocks)) {
           gather_slide(g);
           continue;
         }
         f->frame_size = length;
         s->frames_done += 1;
         gather_accept(g, length);
+        if (missing > 0) {
+          *replaced += missing;
+          result = route_silence(f, missing * missing_blocks, &route, fp, rs, s, outputs);
+          if (result != ROUTE_OK) break;
+        }
         continue;
       }
-      result = decode_frame(g, f, &route, fp, rs, s, outputs);
+      bool damaged = false;
+      result = decode_frame(g, f, frame_blocks, &route, fp, rs, s, outputs, &damaged);
+      if (damaged) *replaced += 1;
       if (result != ROUTE_OK) break;
       if (!s->no_progress) progress_tick(s->frames_done, f->burst_count, s);
       gather_restart(g);
     }
   }
   std::free(g);
-  if (result == ROUTE_OK && s->dsp_mode >= 2 && fp && rs)
-    result = drain_resampler(f, &route, fp, rs, s, outputs);
+  // What the resampler holds was decoded before the end or the stop: drain it.
+  const bool drain = result == ROUTE_OK || (result == ROUTE_ERROR && route.blocks > 0);
+  if (drain && s->dsp_mode >= 2 && fp && rs) {
+    const int drained = drain_resampler(&route, fp, rs, s, outputs);
+    if (drained != ROUTE_OK) result = drained;
+  }
   return result;
 }
 
@@ -191,7 +208,8 @@ int decode_job(FILE* stream, InputFile* file, filterparms* fp, ssrc* rs, JobSett
     shaper_open(s->out_rate, shaper_channels, low, high, s->dither_type, s->pdf_type,
                 s->noise_amplitude);
   }
-  int result = decode_loop(stream, file, fp, rs, s, outputs);
+  int64_t replaced = 0;
+  int result = decode_loop(stream, file, fp, rs, s, outputs, &replaced);
   if (shaped) shaper_close(shaper_channels);
   if (result == ROUTE_OK && wav_outputs_flush(s, outputs)) result = ROUTE_WRITE_FAILED;
   if (result == ROUTE_OK) {
@@ -201,15 +219,15 @@ int decode_job(FILE* stream, InputFile* file, filterparms* fp, ssrc* rs, JobSett
                                   : "%s: Completed. [%d frames decoded (incl dsp) %s\n",
                  s->status_label, static_cast<int>(s->frames_done),
                  elapsed_text(elapsed, sizeof elapsed, s));
-    wav_fix_sizes(s, outputs);
-  } else if (result == ROUTE_WRITE_FAILED) {
-    std::fputs("Error: Failed while decoding.\n", stderr);
-    wav_fix_sizes(s, outputs);
-    wav_outputs_close(s, outputs);
   } else if (result != LOOP_ABORTED) {
     std::fputs("Error: Failed while decoding.\n", stderr);
-    wav_outputs_close(s, outputs);
   }
+  if (result != LOOP_ABORTED && replaced > 0)
+    std::fprintf(stderr, "Damaged or missing frames replaced with silence: %lld\n",
+                 static_cast<long long>(replaced));
+  // Every output keeps exactly what was decoded before the end or the stop,
+  // with sizes that match it.
+  if (result != LOOP_ABORTED) wav_fix_sizes(s, outputs);
   wav_outputs_close(s, outputs);  // nothing is left open; the buffers can go
   std::free(buffers);
   slot_release_family(file->kind);

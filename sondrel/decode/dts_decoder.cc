@@ -7,6 +7,7 @@
 
 #include "decode/bit_reader.h"
 #include "decode/frame_buffer.h"
+#include "decode/library_messages.h"
 #include "decode/stream_layout.h"
 
 extern "C" {
@@ -51,7 +52,10 @@ int32_t dts_find_packing(const uint8_t* b) {
 }
 
 int32_t dts_packed_length(int32_t payload_bytes, int32_t packing) {
-  if (packing == DTS_PACK_14_BE || packing == DTS_PACK_14_LE) return payload_bytes * 8 / 14 * 2;
+  // A 14-bit frame fills whole words: its last word carries the frame's last
+  // bits, padded. Leaving it out cut the end of the last subframe off.
+  if (packing == DTS_PACK_14_BE || packing == DTS_PACK_14_LE)
+    return (payload_bytes * 8 + 13) / 14 * 2;
   return payload_bytes;
 }
 
@@ -131,18 +135,37 @@ void dts_decoder_release(DtsDecoder* d) {
 void dts_set_latch(DtsDecoder* d, int32_t packing) { d->latch = packing; }
 int32_t dts_latch(const DtsDecoder* d) { return d->latch; }
 
+namespace {
+
+// The packed frame length and header of a frame start in a packing the
+// latch allows, or 0.
+int32_t parse_sync(const DtsDecoder* d, const uint8_t* in, int32_t* packing, DtsHeader* h) {
+  *packing = dts_find_packing(in);
+  if (*packing == PACKING_ANY || (d->latch != PACKING_ANY && d->latch != *packing)) return 0;
+  uint8_t words[DTS_HEADER_BYTES];
+  const int32_t n = dts_unpack(in, DTS_HEADER_BYTES, *packing, words);
+  dts_parse_header(words, n, h);
+  // The sync facts end at bit 87, inside the 98 bits of seven 14-bit words.
+  if (h->sample_rate == 0 || h->payload_bytes < kMinPayload) return 0;
+  const int32_t length = dts_packed_length(h->payload_bytes, *packing);
+  if (length < DTS_HEADER_BYTES || length > FRAME_BUFFER_BYTES) return 0;
+  return length;
+}
+
+}  // namespace
+
+int32_t dts_frame_length(const DtsDecoder* d, const uint8_t* in) {
+  int32_t packing = PACKING_ANY;
+  DtsHeader h;
+  return parse_sync(d, in, &packing, &h);
+}
+
 int32_t dts_sync_test(DtsDecoder* d, const uint8_t* in, InputFile* file, int32_t mode,
                       int32_t* sample_count) {
-  const int32_t packing = dts_find_packing(in);
-  if (packing == PACKING_ANY || (d->latch != PACKING_ANY && d->latch != packing)) return 0;
-  uint8_t words[DTS_HEADER_BYTES];
-  const int32_t n = dts_unpack(in, DTS_HEADER_BYTES, packing, words);
+  int32_t packing = PACKING_ANY;
   DtsHeader h;
-  dts_parse_header(words, n, &h);
-  // The sync facts end at bit 87, inside the 98 bits of seven 14-bit words.
-  if (h.sample_rate == 0 || h.payload_bytes < kMinPayload) return 0;
-  const int32_t length = dts_packed_length(h.payload_bytes, packing);
-  if (length < DTS_HEADER_BYTES || length > FRAME_BUFFER_BYTES) return 0;
+  const int32_t length = parse_sync(d, in, &packing, &h);
+  if (length == 0) return 0;
   if (mode != FRAME_MODE_COUNT) {
     file->stream_flags = h.amode | (h.lfe ? DTS_LFE : 0);
     file->sample_rate = h.sample_rate;
@@ -166,11 +189,14 @@ int dts_frame_setup(DtsDecoder* d, const uint8_t* frame, InputFile* file, double
   dts_parse_header(d->frame, words, &h);
   if (!h.complete || h.sample_rate == 0) return 1;
   int flags = 0, rate = 0, bit_rate = 0, length = 0;
-  if (dca_syncinfo(d->library, d->frame, &flags, &rate, &bit_rate, &length) <= 0) return 1;
+  library_messages_mute();
+  int failed = dca_syncinfo(d->library, d->frame, &flags, &rate, &bit_rate, &length) <= 0;
   flags = file->stream_flags;
   level_t library_level = static_cast<level_t>(*level);
-  if (dca_frame(d->library, d->frame, &flags, &library_level, static_cast<sample_t>(bias)))
-    return 1;
+  if (!failed)
+    failed = dca_frame(d->library, d->frame, &flags, &library_level, static_cast<sample_t>(bias));
+  // A frame the library complains about is damaged, whatever it returned.
+  if (library_messages_unmute() > 0 || failed) return 1;
   *level = library_level;
   file->stream_flags = flags;
   file->frame_size = n;
@@ -186,5 +212,9 @@ int dts_frame_setup(DtsDecoder* d, const uint8_t* frame, InputFile* file, double
 
 int32_t dts_frame_blocks(DtsDecoder* d) { return dca_blocks_num(d->library); }
 void dts_dynrng_off(DtsDecoder* d) { dca_dynrng(d->library, nullptr, nullptr); }
-int dts_decode_block(DtsDecoder* d) { return dca_block(d->library); }
+int dts_decode_block(DtsDecoder* d) {
+  library_messages_mute();
+  const int failed = dca_block(d->library);
+  return library_messages_unmute() > 0 || failed ? 1 : 0;
+}
 const float* dts_block_samples(DtsDecoder* d) { return dca_samples(d->library); }

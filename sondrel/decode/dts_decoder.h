@@ -58,6 +58,10 @@ void dts_decoder_release(DtsDecoder* decoder);
 void dts_set_latch(DtsDecoder* decoder, int32_t packing);
 int32_t dts_latch(const DtsDecoder* decoder);
 
+// The frame length of a frame start in a packing the latch allows, or 0;
+// changes nothing (a look at the next frame's header).
+int32_t dts_frame_length(const DtsDecoder* decoder, const uint8_t* header);
+
 // Sync test on DTS_HEADER_BYTES bytes. Returns the frame length in bytes or
 // 0, and the frame's sample count through `sample_count`. Except in count
 // mode it stores stream_flags (arrangement, 0x80 for LFE), sample_rate,
@@ -68,13 +72,15 @@ int32_t dts_sync_test(DtsDecoder* decoder, const uint8_t* header, InputFile* fil
 // Frame set-up on the frame the last sync test accepted: requested flags
 // from stream_flags, output flags back there; also frame_size, sample_rate,
 // bits, bit_rate, has_lfe, channels, ext_audio_id, ext_audio. Returns
-// non-zero when the frame cannot be decoded.
+// non-zero when the frame cannot be decoded or the library complained.
 int dts_frame_setup(DtsDecoder* decoder, const uint8_t* frame, InputFile* file, double* level,
                     double bias);
 
 // 256-sample blocks in the current frame.
 int32_t dts_frame_blocks(DtsDecoder* decoder);
 void dts_dynrng_off(DtsDecoder* decoder);
+// Decodes the next 256-sample block; non-zero on failure, or when the
+// library complained about the block (its text never reaches the console).
 int dts_decode_block(DtsDecoder* decoder);
 // The library's sample buffer: 256 singles per output channel, centre
 // first in the three-front modes, LFE last.

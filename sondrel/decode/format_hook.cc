@@ -21,12 +21,12 @@ int dts_setup(FormatHook* hook, InputFile* file, double* level, double* bias) {
   return common_setup(hook, file, level, bias);
 }
 
-// Until a layout is latched, AC-3 asks for the coded mode itself: a stereo
-// stream flagged Dolby Surround is requested as plain stereo, so the
-// library neither matrixes nor remaps it.
+// A stereo stream flagged Dolby Surround is always requested as plain
+// stereo: asked for the Dolby mode, the library would matrix any other
+// layout down to two channels instead of reporting the change.
 int ac3_setup(FormatHook* hook, InputFile* file, double* level, double* bias) {
   if (common_setup(hook, file, level, bias)) return 1;
-  if (hook->requested_flags < 0 && (file->stream_flags & 15) == AC3_MODE_DOLBY)
+  if ((file->stream_flags & 15) == AC3_MODE_DOLBY)
     file->stream_flags = (file->stream_flags & ~15) | 2;
   return 0;
 }

@@ -25,10 +25,11 @@ const int32_t ac3_channel_offsets[ROUTING_ENTRIES] = {
     0 * B, 1 * B, 1 * B, 2 * B, 2 * B, 0 * B, 3 * B, 3 * B, 0, 4 * B, 0, 0,
     // mode 7 (3/2): L, R, C, SL, SR | L, R, C, LFE, SL, SR
     0 * B, 1 * B, 2 * B, 3 * B, 1 * B, 2 * B, 3 * B, 0 * B, 4 * B, 4 * B, 0, 5 * B,
-    // modes 8 to 10 (single channels of a pair, Dolby stereo): not reached
+    // modes 8 and 9 (single channels of a pair): not reached
     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
     0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+    // mode 10 (Dolby Surround stereo, given as stereo by the decoder layer): as stereo
+    0 * B, 1 * B, 1 * B, 2 * B, 0, 0 * B, 0, 0, 0, 0, 0, 0,
 };
 
 // libdca puts the centre first in the three-front modes and the LFE last.

@@ -7,8 +7,9 @@ namespace {
 // count), arrangement code.
 const uint32_t kAc3Mask[16] = {0x4, 0x4, 0x3, 0x7, 0x103, 0x107, 0x33, 0x37,
                                0x4, 0x4, 0x3, 0,   0,     0,     0,    0};
-const int32_t kAc3Channels[16] = {0, 1, 2, 3, 3, 4, 4, 5, 0, 0, 0, 0, 0, 0, 0, 0};
-const int32_t kAc3Code[16] = {0, 1, 2, 5, 6, 7, 8, 9, 8, 9, 10, 11, 12, 13, 14, 15};
+// Dolby Surround stereo (10) is two channels, labelled and routed as stereo.
+const int32_t kAc3Channels[16] = {0, 1, 2, 3, 3, 4, 4, 5, 0, 0, 2, 0, 0, 0, 0, 0};
+const int32_t kAc3Code[16] = {0, 1, 2, 5, 6, 7, 8, 9, 8, 9, 2, 11, 12, 13, 14, 15};
 
 const int32_t kDtsChannels[16] = {1, 2, 2, 2, 2, 3, 3, 4, 4, 5, 6, 6, 6, 7, 8, 8};
 const uint32_t kDtsMask[16] = {0x4,  0x3,  0x3, 0x3, 0x3, 0x7, 0x103, 0x107,
@@ -33,9 +34,9 @@ void derive_ac3_layout(InputFile* f) {
     f->channel_mask |= 0x8;
     f->out_flags &= ~0x10;
   }
-  if (mode >= 1 && mode <= 7) {
+  if (kAc3Channels[mode] > 0) {
     f->channels = kAc3Channels[mode];
-    if (mode >= 3) f->out_flags = kAc3Code[mode];
+    f->out_flags = kAc3Code[mode];
   }
   if (f->has_lfe == 1) f->channels += 1;
 }

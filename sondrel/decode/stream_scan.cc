@@ -7,6 +7,7 @@
 
 #include "decode/decoder_slots.h"
 #include "decode/frame_gatherer.h"
+#include "decode/frame_sync.h"
 #include "decode/stream_layout.h"
 #include "report/halt.h"
 #include "report/progress.h"
@@ -19,18 +20,32 @@ int64_t decoded_frame_end = 0;
 
 constexpr int64_t kProbeLimit = 1 << 20;  // bytes the extension probe reads at most
 
-// One sync test with the decoder of the file's family.
-int32_t sync_test(InputFile* file, const uint8_t* header, int32_t mode) {
-  if (is_ac3_family(file->kind)) return ac3_sync_test(decoder_slots.ac3, header, file, mode);
-  int32_t samples = 0;
-  return dts_sync_test(decoder_slots.dts, header, file, mode, &samples);
+// Whether the collect scan decoded a frame, and whether it met E-AC-3
+// frames (which the AC-3 sync test refuses).
+bool frame_decoded = false;
+bool eac3_seen = false;
+
+// Notes an E-AC-3 frame start in the header bytes when the next E-AC-3
+// frame follows it (or it ends the file), so random bytes are not taken for one.
+void note_eac3(FILE* stream, const FrameGatherer* g) {
+  const int32_t length = ac3_eac3_frame_length(g->frame);
+  if (length == 0) return;
+  uint8_t next[AC3_HEADER_BYTES];
+  if (peek_bytes(stream, g->stream_pos + length, next, AC3_HEADER_BYTES) < AC3_HEADER_BYTES ||
+      ac3_eac3_frame_length(next) > 0)
+    eac3_seen = true;
 }
 
-void reset_latch(const InputFile* file) {
-  if (is_ac3_family(file->kind))
-    ac3_set_latch(decoder_slots.ac3, PACKING_ANY);
+// The message for a file in which no frame decoded; the file is skipped.
+void report_undecodable(const InputFile* file) {
+  if (eac3_seen)
+    std::fprintf(stderr, "Error: E-AC-3 (Dolby Digital Plus) is not supported! [%s]\n",
+                 file->path);
+  else if (is_ac3_family(file->kind))
+    std::fprintf(stderr, "Error: File is corrupt, or is not a dolby digital file! [%s]\n",
+                 file->path);
   else
-    dts_set_latch(decoder_slots.dts, PACKING_ANY);
+    std::fprintf(stderr, "Error: File is corrupt, or is not a DTS file! [%s]\n", file->path);
 }
 
 // Collect mode on a complete frame: 1 when it decoded (the scan is done).
@@ -47,6 +62,7 @@ int collect_frame(InputFile* file, FrameGatherer* g, JobSettings* settings) {
     file->frame_count = static_cast<uint32_t>(settings->blocks_per_frame) * BLOCK_SAMPLES;
   }
   decoded_frame_end = g->stream_pos + g->target;
+  frame_decoded = true;
   return 1;
 }
 
@@ -80,6 +96,8 @@ int stream_read_loop(FILE* stream, InputFile* file, int32_t mode, JobSettings* s
   FrameGatherer* g = static_cast<FrameGatherer*>(std::malloc(sizeof(FrameGatherer)));
   if (!g) return 0;
   const bool ac3 = is_ac3_family(file->kind);
+  FrameTrack track;
+  track_start(&track);
   settings->frames_done = 0;
   settings->start_time = now_seconds();
   gather_start(g, ac3 ? AC3_HEADER_BYTES : DTS_HEADER_BYTES, file->sync_offset);
@@ -93,7 +111,7 @@ int stream_read_loop(FILE* stream, InputFile* file, int32_t mode, JobSettings* s
       break;
     }
     const int32_t n = gather_read(g, stream);
-    if (settings->frames_done == 0) reset_latch(file);
+    if (settings->frames_done == 0) family_reset_latch(file);
     if (n == 0) {
       if (mode == SCAN_COUNT && settings->frames_done > 0) file->burst_spacing = g->last_spacing;
       break;
@@ -102,8 +120,10 @@ int stream_read_loop(FILE* stream, InputFile* file, int32_t mode, JobSettings* s
       const GatherEvent event = gather_next(g);
       if (event == GATHER_EMPTY) break;
       if (event == GATHER_HEADER) {
-        const int32_t length = sync_test(file, g->frame, mode);
-        if (length == 0) {
+        int32_t blocks = 0;
+        const int32_t length = family_sync_test(file, g->frame, mode, &blocks);
+        if (length == 0 || !accept_frame(stream, file, &track, g->stream_pos, length, blocks)) {
+          if (length == 0 && ac3 && mode == SCAN_COLLECT && !eac3_seen) note_eac3(stream, g);
           gather_slide(g);
           continue;
         }
@@ -190,16 +210,22 @@ int open_stream_decoder(FILE* stream, InputFile* file, JobSettings* settings, in
   settings->frames_done = 0;
   file->frame_count = 0;
   decoded_frame_end = 0;
+  frame_decoded = false;
+  eac3_seen = false;
   stream_read_loop(stream, file, SCAN_COLLECT, settings);
-  if (ac3) {
+  if (frame_decoded && ac3) {
     derive_ac3_layout(file);
-  } else {
+  } else if (frame_decoded) {
     derive_dts_layout(file);
     file->out_flags = file->stream_flags & ~0x80;
     if (file->ext_audio == 1) probe_dts_extension(stream, file);
   }
-  if (file->channels < 1) {
-    std::fputs("Error: File is corrupt, or is not a dolby digital file!\n", stderr);
+  if (!frame_decoded || file->channels < 1) {
+    // No decodable frame (or an AC-3 mode without a channel count): the
+    // job driver skips the file.
+    file->channels = -1;
+    file->frame_count = 0;
+    report_undecodable(file);
     return 0;
   }
   const bool raw = file->kind == KIND_AC3 || file->kind == KIND_DTS || file->kind == KIND_CPT;

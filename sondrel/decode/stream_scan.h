@@ -11,7 +11,9 @@ constexpr int32_t SCAN_COLLECT = 1;  // create the decoder, decode the first fra
 constexpr int32_t SCAN_COUNT = 2;    // count every frame (information mode /im)
 
 // Returns 0 to go on (also after a reported, non-fatal error), 1 when the run
-// must stop. For a PCM WAV it only computes the playing time.
+// must stop. For a PCM WAV it only computes the playing time. A stream in
+// which no frame decodes gets channels -1 and a message naming the file
+// (corrupt, or E-AC-3 not supported); the job driver skips it.
 int open_stream_decoder(FILE* stream, InputFile* file, JobSettings* settings, int32_t mode);
 
 // Releases the program-wide decoder states and the output-format hook (the

@@ -207,7 +207,9 @@ bool prepare_outputs(JobSettings* s, InputFile* files, int32_t i, const RunValue
   s->output_count = -1;
   int32_t off = 0;
   for (int32_t c = 0; c < f.channels && c < ENABLE_LENGTH; ++c) off += run.enable[c] == '0';
-  if (off == slots) s->output_count = 0;
+  // A stream's extension slots are never decoded: with every decoded
+  // channel off there is nothing to write either.
+  if (off == slots || (is_compressed(f.kind) && s->selected_count == 0)) s->output_count = 0;
   const bool one_output = s->convert_only || s->output_layout == 1 || s->output_layout == 3 ||
                           (s->output_layout == 0 && s->selected_count == 1);
   if (alloc_out_names(s, one_output ? 1 : s->selected_count)) return false;
@@ -323,11 +325,13 @@ Step process_file(JobSettings* s, InputFile* files, int32_t i, RunValues* run, b
   job.stream_buffer = static_cast<char*>(std::malloc(INPUT_BUFFER));
   if (job.stream_buffer) std::setvbuf(job.stream, job.stream_buffer, _IOFBF, INPUT_BUFFER);
   Step step = NEXT_FILE;
+  // The scan found no decodable frame and said so: no report, no job.
+  const bool undecodable = is_compressed(f->kind) && f->channels < 1;
   if (run->info_mode) {
-    if (run->info_mode == 2 && f->kind != KIND_PCM_WAV &&
+    if (run->info_mode == 2 && f->kind != KIND_PCM_WAV && !undecodable &&
         open_stream_decoder(job.stream, f, s, SCAN_COUNT))
       step = END_RUN;
-    if (step == NEXT_FILE) {
+    if (step == NEXT_FILE && !undecodable) {
       label_channels(f, channel_slot_count(s, *f), run->info_mode);
       if (is_ac3_family(f->kind)) f->out_flags = f->stream_flags & ~16;
       print_file_info(f, i, run->info_mode);
@@ -335,7 +339,7 @@ Step process_file(JobSettings* s, InputFile* files, int32_t i, RunValues* run, b
   } else {
     settle_output_format(s, *f, *run);
     step = check_kind(s, files, i, &job, *run);
-    if (step == NEXT_FILE) {
+    if (step == NEXT_FILE && !undecodable) {
       const int32_t slots = channel_slot_count(s, *f);
       label_channels(f, slots, run->info_mode);
       if (is_ac3_family(f->kind)) f->out_flags = f->stream_flags & ~16;
