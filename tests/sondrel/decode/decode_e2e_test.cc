@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <random>
 
 #include "run_program.h"
 #include "tones.h"
@@ -20,12 +22,13 @@ struct DecodeRun {
   std::vector<std::string> outputs;  // new .wav files, sorted
 };
 
-// Runs sondrel in `dir` on fixture copies named in `list` ('*'-joined).
+// Runs sondrel in `dir` on copies of the fixtures named ('*'-joined), or on
+// `bytes` written under the one name given.
 DecodeRun run_in(const TempDir& dir, const std::vector<std::string>& fixtures,
-                 std::vector<std::string> args) {
+                 std::vector<std::string> args, const Bytes* bytes = nullptr) {
   std::string list;
   for (const std::string& name : fixtures) {
-    write_file(dir.file(name), decode_fixture_bytes(name));
+    write_file(dir.file(name), bytes ? *bytes : decode_fixture_bytes(name));
     list += (list.empty() ? "" : "*") + name;
   }
   args.insert(args.begin(), list);
@@ -284,26 +287,38 @@ TEST(DecodeFailures, StreamChangeStopsTheJob) {
   for (const std::string& name : run.outputs) {
     const WavFile wav = load_wav(dir.file(name));
     EXPECT_EQ(wav.data.size(), 16u * 1536u * 4u);  // the 5.1 part
-    EXPECT_EQ(wav.data_size, 0u);                  // placeholder size
+    EXPECT_EQ(wav.data_size, wav.data.size());     // sizes fixed
+    EXPECT_EQ(wav.riff_size, wav.data.size() + 36);
   }
 }
 
 TEST(DecodeFailures, BadInputNeverStopsOrCrashes) {
+  // Files without a decodable frame get their family's message naming them
+  // and are skipped (no job header, no output); the batch goes on.
   TempDir dir;
   write_file(dir.file("empty.dts"), Bytes{});
   write_file(dir.file("empty.ac3"), Bytes{});
+  DecodeRun run = run_in(dir, {"random.ac3", "random.dts", "eac3_2_0.ac3", "ac3_2_0_48.ac3"}, {});
+  EXPECT_EQ(run.result.exit_status, 0);
+  EXPECT_EQ(run.result.err.rfind(
+                "Error: File is corrupt, or is not a dolby digital file! [random.ac3]\n"
+                "Error: File is corrupt, or is not a DTS file! [random.dts]\n"
+                "Error: E-AC-3 (Dolby Digital Plus) is not supported! [eac3_2_0.ac3]\n"
+                "-------",
+                0),
+            0u)
+      << run.result.err;
+  EXPECT_NE(run.result.err.find("Input filename: [ac3_2_0_48.ac3] (Dolby Digital) [file 4/4]"),
+            std::string::npos);
+  EXPECT_EQ(run.result.err.find("Input filename"), run.result.err.rfind("Input filename"));
+  EXPECT_EQ(run.result.err.find("Aborted"), std::string::npos);
+  EXPECT_EQ(run.outputs, (std::vector<std::string>{"ac3_2_0_48-L.wav", "ac3_2_0_48-R.wav"}));
   ProgramOptions options;
   options.cwd = dir.path();
-  const ProgramResult empty = run_program(kProgram, {"empty.ac3*empty.dts", "/q"}, options);
-  EXPECT_EQ(empty.exit_status, 0);
-  EXPECT_NE(empty.err.find("Error: File is corrupt, or is not a dolby digital file!\n"),
-            std::string::npos);
-  DecodeRun run = run_in(dir, {"random.ac3"}, {});
-  EXPECT_EQ(run.result.exit_status, 0);
-  EXPECT_EQ(run.result.err.rfind("Error: File is corrupt, or is not a dolby digital file!\n", 0),
-            0u);
-  run = run_in(dir, {"random.dts"}, {"/q"});
-  EXPECT_EQ(frames_decoded(run.result.err), 0);
+  ProgramResult empty = run_program(kProgram, {"empty.ac3*empty.dts", "/i"}, options);
+  EXPECT_EQ(empty.err,
+            "Error: File is corrupt, or is not a dolby digital file! [empty.ac3]\n"
+            "Error: File is corrupt, or is not a DTS file! [empty.dts]\n");
   // Junk before the first frame and a cut last frame: every whole frame is
   // decoded (the cut one is counted at its sync test but has no samples).
   TempDir junk;
@@ -314,6 +329,171 @@ TEST(DecodeFailures, BadInputNeverStopsOrCrashes) {
   run = run_in(cut, {"ac3_truncated.ac3"}, {"/q"});
   EXPECT_EQ(frames_decoded(run.result.err), 16);
   expect_mono_routing(cut, run, 2, 48000, 15 * 1536 * 4);
+}
+
+TEST(DecodeRealStreams, DolbySurroundStereoIsStereo) {
+  // ffmpeg's -dsur_mode on: L and R carry their own tones; the flag
+  // switching off and on part-way is no layout change; /i says 2.0.
+  TempDir dir;
+  expect_mono_routing(dir, run_in(dir, {"ac3_dsur.ac3"}, {"/q"}), 2, 48000, 16 * 1536 * 4);
+  TempDir sw;
+  expect_mono_routing(sw, run_in(sw, {"ac3_dsur_switch.ac3"}, {"/q"}), 2, 48000, 48 * 1536 * 4);
+  const std::string info = run_in(dir, {"ac3_dsur.ac3"}, {"/i"}).result.err;
+  EXPECT_NE(info.find("channels      : 2 [2.0]\n"), std::string::npos) << info;
+  EXPECT_NE(info.find("acmod         : 2 [L,R] "), std::string::npos) << info;
+}
+
+// The data of output `label` of a quiet decode of `bytes`, named `name`.
+Bytes decoded(const std::string& name, const Bytes& bytes, const std::string& label,
+              std::vector<std::string> args, std::string* err = nullptr) {
+  TempDir dir;
+  args.push_back("/+" + label);
+  args.push_back("/q");
+  const DecodeRun run = run_in(dir, {name}, args, &bytes);
+  if (err) *err = run.result.err;
+  if (run.outputs.size() != 1) return Bytes{};
+  const WavFile wav = load_wav(dir.file(run.outputs[0]));
+  EXPECT_EQ(wav.data_size, wav.data.size()) << name;
+  return wav.data;
+}
+
+TEST(DecodeRealStreams, RateChangeStopsWithWhatWasDecodedBefore) {
+  // 44.1 kHz then 48 kHz: the outputs, resampled or not, are exactly the
+  // decode of the 44.1 kHz part alone.
+  for (const char* name : {"ac3_rate_change.ac3", "dts_rate_change.dts"}) {
+    const bool ac3 = name[0] == 'a';
+    const Bytes whole = decode_fixture_bytes(name);
+    const Bytes second = decode_fixture_bytes(ac3 ? "ac3_2_0_48.ac3" : "dts_2_0.dts");
+    const Bytes first(whole.begin(), whole.end() - static_cast<long>(second.size()));
+    for (const std::vector<std::string>& rate : {std::vector<std::string>{}, {"/48000"}}) {
+      SCOPED_TRACE(std::string(name) + (rate.empty() ? "" : " /48000"));
+      std::string err;
+      const Bytes got = decoded(ac3 ? "x.ac3" : "x.dts", whole, "L", rate, &err);
+      const std::string tail =
+          "Error: Sample rate in the stream has changed!\nError: Failed while decoding.\n";
+      EXPECT_EQ(err.substr(err.size() - std::min(err.size(), tail.size())), tail);
+      const Bytes alone = decoded(ac3 ? "x.ac3" : "x.dts", first, "L", rate);
+      EXPECT_GT(alone.size(), 20000u);
+      EXPECT_TRUE(got == alone);
+    }
+  }
+}
+
+// Samples [from, to) of 32-bit float mono data.
+std::vector<float> floats(const Bytes& data, size_t from, size_t to) {
+  std::vector<float> x(to - from);
+  if (to * 4 <= data.size()) std::memcpy(x.data(), data.data() + from * 4, x.size() * 4);
+  return x;
+}
+
+// RMS difference (dB) of samples [from, to) of two decodes. liba52 dithers
+// unallocated mantissas from a running generator, so a decode that skipped
+// frames differs from a whole one by noise far below -60 dB; the same audio
+// a frame early or late differs by about 0 dB.
+double difference_db(const Bytes& a, const Bytes& b, size_t from, size_t to) {
+  const std::vector<float> x = floats(a, from, to), y = floats(b, from, to);
+  return rms_difference_db(std::vector<double>(x.begin(), x.end()),
+                           std::vector<double>(y.begin(), y.end()), 0, to - from);
+}
+
+// A quiet decode printed its completion line for `frames` frames and, when
+// frames were replaced, the count line; nothing else (no library text).
+void expect_completion(const std::string& err, int frames, int replaced) {
+  const size_t at = err.find("Processing..... \r");
+  ASSERT_NE(at, std::string::npos) << err;
+  const std::string tail = err.substr(at);
+  EXPECT_EQ(tail.rfind("Processing..... \rProcessing: Completed. [" + std::to_string(frames) +
+                           " frames decoded ",
+                       0),
+            0u)
+      << err;
+  EXPECT_EQ(tail.substr(tail.find('\n') + 1),
+            replaced ? "Damaged or missing frames replaced with silence: " +
+                           std::to_string(replaced) + "\n"
+                     : "")
+      << err;
+}
+
+TEST(DecodeRealStreams, DamageKeepsTheTimeline) {
+  // 5.1 (1792-byte frames) with frame 5's sync word destroyed: frame 5 is
+  // silence, the rest at its time (frame 6 joins onto frame 4's overlap).
+  const Bytes clean = decode_fixture_bytes("ac3_3_2L_48.ac3");
+  const Bytes ref = decoded("s.ac3", clean, "FL", {});
+  Bytes lost = clean;
+  lost[5 * 1792] = lost[5 * 1792 + 1] = 0;
+  std::string err;
+  Bytes got = decoded("s.ac3", lost, "FL", {}, &err);
+  ASSERT_EQ(got.size(), ref.size());
+  EXPECT_EQ(floats(got, 0, 5 * 1536), floats(ref, 0, 5 * 1536));
+  EXPECT_EQ(floats(got, 5 * 1536, 6 * 1536), std::vector<float>(1536, 0.0f));
+  EXPECT_LT(difference_db(got, ref, 7 * 1536, 16 * 1536), -60.0);
+  expect_completion(err, 15, 1);
+  // 1000 bytes without sync between stereo frames 7 and 8 (768 bytes each)
+  // hold one frame: frame 8 follows one frame of silence, unchanged.
+  const Bytes stereo = decode_fixture_bytes("ac3_2_0_48.ac3");
+  const Bytes stereo_ref = decoded("s.ac3", stereo, "L", {});
+  Bytes junk = stereo;
+  junk.insert(junk.begin() + 8 * 768, 1000, 0x55);
+  got = decoded("s.ac3", junk, "L", {}, &err);
+  ASSERT_EQ(got.size(), stereo_ref.size() + 1536 * 4);
+  EXPECT_EQ(floats(got, 8 * 1536, 9 * 1536), std::vector<float>(1536, 0.0f));
+  EXPECT_EQ(floats(got, 9 * 1536, 17 * 1536), floats(stereo_ref, 8 * 1536, 16 * 1536));
+  expect_completion(err, 16, 1);
+  // A burst without sync in a ddwav (bursts 6144 bytes apart), a 44.1 kHz
+  // stream (frames 834 and 836 bytes long): one frame each, full length.
+  Bytes wav = decode_fixture_bytes("ddwav_3_2L.wav");
+  wav[52 + 4 * 6144] = 0;
+  EXPECT_EQ(decoded("s.wav", wav, "FL", {}, &err).size(), ref.size());
+  expect_completion(err, 15, 1);
+  Bytes rate44 = decode_fixture_bytes("ac3_2_0_44.ac3");
+  rate44[4178] = 0;  // frame 5
+  EXPECT_EQ(decoded("s.ac3", rate44, "L", {}, &err).size(), 15u * 1536 * 4);
+  expect_completion(err, 14, 1);
+  // Random bytes inside frames: each damaged frame is silence from the block
+  // the decoder failed on, the frames between are untouched, and libdca's
+  // complaints stay off the console.
+  std::mt19937 random(11);
+  Bytes damaged = clean;
+  for (int frame : {3, 9})
+    for (int k = 100; k < 1700; ++k) damaged[frame * 1792 + k] = static_cast<uint8_t>(random());
+  got = decoded("s.ac3", damaged, "FL", {}, &err);
+  ASSERT_EQ(got.size(), ref.size());
+  EXPECT_EQ(floats(got, 4 * 1536 - 256, 4 * 1536), std::vector<float>(256, 0.0f));
+  EXPECT_LT(difference_db(got, ref, 5 * 1536, 9 * 1536), -60.0);
+  EXPECT_LT(difference_db(got, ref, 11 * 1536, 16 * 1536), -60.0);
+  expect_completion(err, 16, 2);
+  Bytes dts = decode_fixture_bytes("dts_3_2L.dts");
+  for (int frame : {10, 20, 30})
+    for (int k = 200; k < 600; ++k) dts[frame * 1024 + k] = static_cast<uint8_t>(random());
+  EXPECT_EQ(decoded("s.dts", dts, "FL", {}, &err).size(), 47u * 512 * 4);
+  expect_completion(err, 47, 3);
+}
+
+TEST(DecodeRealStreams, FourteenBitDtsDecodesSilentlyLikeSixteenBit) {
+  const char* pairs[][2] = {{"dtswav14_3_2L.wav", "dtswav16_3_2L.wav"},
+                            {"dts_pack_14be.dts", "dts_2_0.dts"},
+                            {"dts_pack_14le.cpt", "dts_2_0.dts"}};
+  for (const auto& pair : pairs) {
+    SCOPED_TRACE(pair[0]);
+    TempDir a, b;
+    const DecodeRun fourteen = run_in(a, {pair[0]}, {"/mch", "/q"});
+    const DecodeRun sixteen = run_in(b, {pair[1]}, {"/mch", "/q"});
+    ASSERT_EQ(fourteen.outputs.size(), 1u);
+    ASSERT_EQ(sixteen.outputs.size(), 1u);
+    EXPECT_TRUE(read_file(a.file(fourteen.outputs[0])) == read_file(b.file(sixteen.outputs[0])));
+    expect_completion(fourteen.result.err, 47, 0);
+  }
+}
+
+TEST(DecodeRealStreams, ExtensionStreamWithEveryChannelDeselected) {
+  TempDir dir;
+  const DecodeRun run = run_in(dir, {"dts_es.dts"}, {"/mch", "/-FL,FR,C,LFE,SL,SR"});
+  const std::string aborted =
+      "Aborted: Channel selection cancelled all channels. (incompatible identifier(s)?)";
+  EXPECT_EQ(run.result.err.substr(run.result.err.size() - std::min(run.result.err.size(),
+                                                                     aborted.size())),
+            aborted);
+  EXPECT_TRUE(run.outputs.empty());
 }
 
 TEST(DecodeBatch, EveryJobRunsOnItsOwnDecoder) {

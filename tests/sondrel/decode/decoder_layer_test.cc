@@ -116,6 +116,26 @@ TEST(Ac3Layer, SwappedFrameDecodesLikeTheNaturalFrame) {
   EXPECT_GT(energy, 0.0);
 }
 
+TEST(Ac3Layer, DolbySurroundFramesDecodeAsPlainStereo) {
+  // ffmpeg's Dolby Surround frame, and the same frame with the flag cleared
+  // (dsurmod, bits 3 and 4 of byte 6): same samples, both given as stereo.
+  const Bytes dolby = decode_fixture_bytes("ac3_dsur.ac3");
+  Bytes plain = dolby;
+  plain[6] &= static_cast<uint8_t>(~0x18);
+  InputFile a = blank_file(KIND_AC3), b = blank_file(KIND_AC3);
+  EXPECT_EQ(decode_ac3_frame(dolby, &a), decode_ac3_frame(plain, &b));
+  EXPECT_EQ(a.stream_flags, 2);
+  EXPECT_EQ(b.stream_flags, 2);
+  // E-AC-3 headers (bit-stream id 16) in either byte order are not AC-3 frames.
+  const Bytes eac3 = decode_fixture_bytes("eac3_2_0.ac3");
+  EXPECT_EQ(ac3_eac3_frame_length(eac3.data()), 384);  // 96 kbit/s x 1536 / 48000 / 8
+  EXPECT_EQ(ac3_eac3_frame_length(swap_words(eac3).data()), 384);
+  EXPECT_EQ(ac3_eac3_frame_length(dolby.data()), 0);
+  Ac3Decoder* d = ac3_decoder_create();
+  EXPECT_EQ(ac3_frame_length(d, eac3.data()), 0);
+  ac3_decoder_release(d);
+}
+
 TEST(Ac3Layer, SurroundExIndicator) {
   const Bytes ex = decode_fixture_bytes("ac3_ex.ac3");
   const Bytes plain = decode_fixture_bytes("ac3_3_2L_48.ac3");
@@ -136,8 +156,8 @@ TEST(DtsLayer, FourPackingsGiveTheSameFrame) {
     int32_t word_bits;
   } cases[] = {{"dts_2_0.dts", DTS_PACK_16_BE, 1024, 16},
                {"dts_pack_16le.dts", DTS_PACK_16_LE, 1024, 16},
-               {"dts_pack_14be.dts", DTS_PACK_14_BE, 1024 * 8 / 14 * 2, 14},
-               {"dts_pack_14le.cpt", DTS_PACK_14_LE, 1024 * 8 / 14 * 2, 14}};
+               {"dts_pack_14be.dts", DTS_PACK_14_BE, 1172, 14},  // 586 words of 14 bits
+               {"dts_pack_14le.cpt", DTS_PACK_14_LE, 1172, 14}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const Bytes bytes = decode_fixture_bytes(c.name);
@@ -152,12 +172,11 @@ TEST(DtsLayer, FourPackingsGiveTheSameFrame) {
     EXPECT_EQ(f.sample_rate, 48000);
     EXPECT_EQ(f.bit_rate, 768000.0);
     EXPECT_EQ(dts_latch(d), c.packing);
-    // The unpacked frame is the big-endian original (a 14-bit frame loses
-    // only the bits of its last partial word).
+    // The unpacked frame is the whole big-endian original, last bits included.
     std::vector<uint8_t> words(FRAME_BUFFER_BYTES);
     const int32_t n = dts_unpack(bytes.data(), c.length, c.packing, words.data());
-    EXPECT_GE(n, 1020);
-    EXPECT_EQ(std::memcmp(words.data(), be16.data(), static_cast<size_t>(n)), 0);
+    ASSERT_GE(n, 1024);
+    EXPECT_EQ(std::memcmp(words.data(), be16.data(), 1024), 0);
     double level = 1.0;
     EXPECT_EQ(dts_frame_setup(d, bytes.data(), &f, &level, 0.0), 0);
     EXPECT_EQ(f.channels, 2);
@@ -230,9 +249,15 @@ TEST(Layouts, Ac3ModesGiveTheTableLayouts) {
     EXPECT_EQ(f.channel_mask, r.mask) << r.flags;
     EXPECT_EQ(f.has_lfe, (r.flags & 0x10) ? 1 : 0);
   }
-  // Dual mono and Dolby stereo have no count: channels stays -1.
+  // Dolby Surround stereo is stereo; dual mono has no count: channels stays -1.
   InputFile f = blank_file(KIND_AC3);
   f.stream_flags = 10;
+  derive_ac3_layout(&f);
+  EXPECT_EQ(f.channels, 2);
+  EXPECT_EQ(f.out_flags, 2);
+  EXPECT_EQ(f.channel_mask, 0x3u);
+  f = blank_file(KIND_AC3);
+  f.stream_flags = 0;
   derive_ac3_layout(&f);
   EXPECT_EQ(f.channels, -1);
 }

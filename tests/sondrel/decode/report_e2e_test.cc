@@ -139,7 +139,7 @@ bit rate      : 768.00 kbps
 length (calc) : 0.490667 seconds [0:00:00.491]
 length (calc) : 23,552 samples
 frames (calc) : 46
-framesize     : 1,170 bytes
+framesize     : 1,172 bytes
 sync interval : 2,048 bytes
 wav data begin: 44 bytes
 wav data chunk: 96,256 bytes
@@ -179,7 +179,7 @@ bit rate      : 768.00 kbps
 length (time) : 0.501333 seconds [0:00:00.501]
 length (samps): 24,064 samples
 frames        : 47
-framesize     : 1,170 bytes
+framesize     : 1,172 bytes
 sync interval : 1,172 bytes
 sync word fmt : 14 bit
 amode         : 2 [L,R] (multich wav compatible)

@@ -32,6 +32,7 @@ Scan scan_bytes(const Bytes& bytes, int32_t kind, int32_t mode,
   s.file.kind = kind;
   s.file.file_size = bytes.size();
   std::strcpy(s.file.display_name, "input");
+  std::strcpy(s.file.path, "input");
   if (prepare) prepare(&s.file);
   FILE* stream = std::fopen(path.c_str(), "rb");
   testing::internal::CaptureStderr();
@@ -47,7 +48,7 @@ Scan scan_fixture(const std::string& name, int32_t kind, int32_t mode) {
   return scan_bytes(decode_fixture_bytes(name), kind, mode);
 }
 
-const char kCorrupt[] = "Error: File is corrupt, or is not a dolby digital file!\n";
+const char kCorrupt[] = "Error: File is corrupt, or is not a dolby digital file! [input]\n";
 
 TEST(StreamScan, Ac3FirstFrameAndEstimate) {
   Scan s = scan_fixture("ac3_3_2L_48.ac3", KIND_AC3, SCAN_COLLECT);
@@ -127,7 +128,7 @@ TEST(StreamScan, StreamsCarriedInWavs) {
   EXPECT_EQ(s.file.channels, 6);
   EXPECT_EQ(s.file.out_flags, 9);
   EXPECT_EQ(s.file.frame_count, 47u * 512u);
-  EXPECT_EQ(s.file.frame_size, 1170);
+  EXPECT_EQ(s.file.frame_size, 1172);  // 1024 bytes in whole 14-bit words: 586 x 2
 }
 
 TEST(StreamScan, DtsFactsResolutionAndExtension) {
@@ -164,32 +165,49 @@ TEST(StreamScan, DtsFactsResolutionAndExtension) {
 }
 
 TEST(StreamScan, BadInput) {
-  // No AC-3 frame: channels stays -1 and the corrupt message is printed.
-  Scan s = scan_fixture("random.ac3", KIND_AC3, SCAN_COUNT);
+  // No decodable frame: channels -1 (the driver skips the file) and the
+  // family's message naming the file; nothing is measured.
+  Scan s = scan_fixture("random.ac3", KIND_AC3, SCAN_COLLECT);
   EXPECT_EQ(s.result, 0);
   EXPECT_EQ(s.file.channels, -1);
-  EXPECT_NE(s.err.find(kCorrupt), std::string::npos);
+  EXPECT_EQ(s.err, kCorrupt);
   s = scan_bytes(Bytes{}, KIND_AC3, SCAN_COLLECT);
   EXPECT_EQ(s.err, kCorrupt);
-  // No DTS frame: arrangement 0 gives one channel; no frame size or rate, so
-  // frame count and playing time are 0.
-  s = scan_fixture("random.dts", KIND_DTS, SCAN_COUNT);
-  EXPECT_EQ(s.result, 0);
-  EXPECT_EQ(s.file.channels, 1);
-  EXPECT_EQ(s.file.frame_count, 0u);
-  EXPECT_EQ(s.file.burst_count, 0);
-  EXPECT_EQ(s.file.length_seconds, 0.0);
-  s = scan_bytes(Bytes{}, KIND_CPT, SCAN_COUNT);
-  EXPECT_EQ(s.file.length_seconds, 0.0);
-  // Frames cut off after their headers: the header gives the layout, but no
-  // frame is complete, so there are no samples and no playing time.
+  for (int32_t kind : {KIND_DTS, KIND_CPT, KIND_DTS_WAV}) {
+    s = scan_fixture("random.dts", kind, SCAN_COLLECT);
+    EXPECT_EQ(s.result, 0);
+    EXPECT_EQ(s.file.channels, -1);
+    EXPECT_EQ(s.file.frame_count, 0u);
+    EXPECT_EQ(s.err, "Error: File is corrupt, or is not a DTS file! [input]\n");
+  }
+  // Frames cut off after their headers: no frame is complete, so none decodes.
   const Bytes frame = decode_fixture_bytes("ac3_2_0_48.ac3");
   Bytes headers(400);
   for (int k = 0; k < 4; ++k) std::memcpy(headers.data() + 100 * k, frame.data(), 100);
   s = scan_bytes(headers, KIND_AC3, SCAN_COLLECT);
-  EXPECT_EQ(s.file.channels, 2);
-  EXPECT_EQ(s.file.frame_count, 0u);
-  EXPECT_EQ(s.file.length_seconds, 0.0);
+  EXPECT_EQ(s.file.channels, -1);
+  EXPECT_EQ(s.err, kCorrupt);
+  // E-AC-3 frames (ffmpeg's eac3 encoder) are named as such.
+  s = scan_fixture("eac3_2_0.ac3", KIND_AC3, SCAN_COLLECT);
+  EXPECT_EQ(s.file.channels, -1);
+  EXPECT_EQ(s.err, "Error: E-AC-3 (Dolby Digital Plus) is not supported! [input]\n");
+}
+
+TEST(StreamScan, FalseSyncWordBeforeTheStream) {
+  // Seven bytes of a stereo header and zeros before a 5.1 stream: that
+  // "frame" is not followed by a sync word where its size puts the next one.
+  const Bytes stereo = decode_fixture_bytes("ac3_2_0_48.ac3");
+  const Bytes surround = decode_fixture_bytes("ac3_3_2L_48.ac3");
+  Bytes bytes(stereo.begin(), stereo.begin() + 7);
+  bytes.resize(1000);
+  bytes.insert(bytes.end(), surround.begin(), surround.end());
+  Scan s = scan_bytes(bytes, KIND_AC3, SCAN_COUNT);
+  EXPECT_EQ(s.file.channels, 6);
+  EXPECT_EQ(s.file.channel_mask, 0x3Fu);
+  EXPECT_EQ(s.file.burst_count, 16);
+  // A lone frame that ends the file is taken.
+  s = scan_bytes(Bytes(surround.begin(), surround.begin() + 1792), KIND_AC3, SCAN_COLLECT);
+  EXPECT_EQ(s.file.channels, 6);
 }
 
 TEST(StreamScan, CtrlCDuringTheCountEndsTheRun) {

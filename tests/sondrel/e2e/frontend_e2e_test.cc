@@ -94,7 +94,7 @@ TEST_F(SondrelOptions, PrefixChecks) {
   // A prefix that ends in ".wav" loses it, so 127 characters before ".wav"
   // fit; the run goes on to describe the (unreadable) stream and to refuse /x.
   EXPECT_EQ(run({std::string(127, 'p') + ".wav", "/q", "/x"}).err,
-            "Error: File is corrupt, or is not a dolby digital file!\n"
+            "Error: File is corrupt, or is not a dolby digital file! [a.ac3]\n"
             "Error. \"/x\" option can only be used with wav files. (not dtswav/ddwav).\n");
 }
 
