@@ -50,8 +50,9 @@ int32_t ac3_sync_test(Ac3Decoder* decoder, const uint8_t* header, InputFile* fil
 
 // Frame set-up on the frame whose header the last sync test accepted: the
 // library gets the requested flags from stream_flags, which then holds its
-// output flags (Dolby Surround stereo given as plain stereo, mode 2). In collect mode ext_audio gets the Surround EX indicator.
-// Returns non-zero when the frame cannot be decoded.
+// output flags (Dolby Surround stereo given as plain stereo, mode 2). In
+// collect mode ext_audio gets the Surround EX indicator. Returns non-zero
+// when the frame cannot be decoded.
 int ac3_frame_setup(Ac3Decoder* decoder, const uint8_t* frame, InputFile* file, double* level,
                     double bias, int32_t mode);
 

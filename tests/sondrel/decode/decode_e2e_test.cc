@@ -343,6 +343,18 @@ TEST(DecodeRealStreams, DolbySurroundStereoIsStereo) {
   EXPECT_NE(info.find("acmod         : 2 [L,R] "), std::string::npos) << info;
 }
 
+TEST(DecodeRealStreams, FalseSyncBeforeTheStreamIsPassedOver) {
+  // Seven bytes of a stereo header and zeros before a 5.1 stream: no sync
+  // follows that "frame" where its size puts the next one.
+  const Bytes stereo = decode_fixture_bytes("ac3_2_0_48.ac3");
+  const Bytes surround = decode_fixture_bytes("ac3_3_2L_48.ac3");
+  Bytes bytes(stereo.begin(), stereo.begin() + 7);
+  bytes.resize(1000);
+  bytes.insert(bytes.end(), surround.begin(), surround.end());
+  TempDir dir;
+  expect_mono_routing(dir, run_in(dir, {"false.ac3"}, {"/q"}, &bytes), 6, 48000, 16 * 1536 * 4);
+}
+
 // The data of output `label` of a quiet decode of `bytes`, named `name`.
 Bytes decoded(const std::string& name, const Bytes& bytes, const std::string& label,
               std::vector<std::string> args, std::string* err = nullptr) {

@@ -193,23 +193,6 @@ TEST(StreamScan, BadInput) {
   EXPECT_EQ(s.err, "Error: E-AC-3 (Dolby Digital Plus) is not supported! [input]\n");
 }
 
-TEST(StreamScan, FalseSyncWordBeforeTheStream) {
-  // Seven bytes of a stereo header and zeros before a 5.1 stream: that
-  // "frame" is not followed by a sync word where its size puts the next one.
-  const Bytes stereo = decode_fixture_bytes("ac3_2_0_48.ac3");
-  const Bytes surround = decode_fixture_bytes("ac3_3_2L_48.ac3");
-  Bytes bytes(stereo.begin(), stereo.begin() + 7);
-  bytes.resize(1000);
-  bytes.insert(bytes.end(), surround.begin(), surround.end());
-  Scan s = scan_bytes(bytes, KIND_AC3, SCAN_COUNT);
-  EXPECT_EQ(s.file.channels, 6);
-  EXPECT_EQ(s.file.channel_mask, 0x3Fu);
-  EXPECT_EQ(s.file.burst_count, 16);
-  // A lone frame that ends the file is taken.
-  s = scan_bytes(Bytes(surround.begin(), surround.begin() + 1792), KIND_AC3, SCAN_COLLECT);
-  EXPECT_EQ(s.file.channels, 6);
-}
-
 TEST(StreamScan, CtrlCDuringTheCountEndsTheRun) {
   TempDir dir;
   write_file(dir.file("a.ac3"), decode_fixture_bytes("ac3_2_0_48.ac3"));
