@@ -65,7 +65,6 @@ int decode_frame(FrameGatherer* g, InputFile* f, int32_t blocks, RouteState* rou
   int32_t done = 0;
   if (is_ac3_family(f->kind)) {
     Ac3Decoder* d = decoder_slots.ac3;
-    blocks = AC3_BLOCKS_PER_FRAME;
     if (!hook->setup(hook, f, &level, &bias)) {
       if (!s->no_level_adjust) f->stream_flags |= AC3_ADJUST_LEVEL;
       if (!ac3_frame_setup(d, g->frame, f, &level, bias, FRAME_MODE_DECODE)) {
@@ -109,6 +108,7 @@ int decode_loop(FILE* stream, InputFile* f, filterparms* fp, ssrc* rs, JobSettin
   FrameTrack track;
   track_start(&track);
   int32_t frame_blocks = 0;
+  bool passing_over = false;  // the frame being gathered belongs to another stream
   s->frames_done = 0;
   gather_start(g, is_ac3_family(f->kind) ? AC3_HEADER_BYTES : DTS_HEADER_BYTES, f->sync_offset);
   std::fseek(stream, f->sync_offset, SEEK_SET);
@@ -141,7 +141,15 @@ int decode_loop(FILE* stream, InputFile* f, filterparms* fp, ssrc* rs, JobSettin
         const int64_t missing = length > 0 ? frames_missing(&track, start) : 0;
         const int32_t missing_blocks = track.last_blocks;
         if (length == 0 || !accept_frame(stream, f, &track, start, length, frame_blocks)) {
-          gather_slide(g);
+          const int32_t other =
+              length == 0 && track.last_start >= 0 ? other_frame_length(stream, f, start, g->frame)
+                                                   : 0;
+          track.passed_over += other;
+          passing_over = other > 0;
+          if (passing_over)
+            gather_accept(g, other);
+          else
+            gather_slide(g);
           continue;
         }
         f->frame_size = length;
@@ -152,6 +160,11 @@ int decode_loop(FILE* stream, InputFile* f, filterparms* fp, ssrc* rs, JobSettin
           result = route_silence(f, missing * missing_blocks, &route, fp, rs, s, outputs);
           if (result != ROUTE_OK) break;
         }
+        continue;
+      }
+      if (passing_over) {
+        passing_over = false;
+        gather_restart(g);
         continue;
       }
       bool damaged = false;

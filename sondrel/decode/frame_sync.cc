@@ -34,7 +34,8 @@ bool next_sync_follows(FILE* stream, const InputFile* f, int64_t start, int32_t 
   if (next + n > stream_end(f)) return true;
   uint8_t header[DTS_HEADER_BYTES];
   if (peek_bytes(stream, next, header, n) < n) return true;
-  if (is_ac3_family(f->kind)) return ac3_frame_length(decoder_slots.ac3, header) > 0;
+  if (is_ac3_family(f->kind))
+    return ac3_frame_length(decoder_slots.ac3, header) > 0 || ac3_eac3_frame_length(header) > 0;
   return dts_frame_length(decoder_slots.dts, header) > 0;
 }
 
@@ -45,6 +46,7 @@ void track_start(FrameTrack* track) {
   track->last_length = 0;
   track->last_blocks = 0;
   track->unit = 0;
+  track->passed_over = 0;
 }
 
 int32_t family_sync_test(InputFile* file, const uint8_t* header, int32_t mode, int32_t* blocks) {
@@ -74,6 +76,17 @@ int32_t peek_bytes(FILE* stream, int64_t at, uint8_t* bytes, int32_t size) {
   return static_cast<int32_t>(n);
 }
 
+int32_t other_frame_length(FILE* stream, const InputFile* file, int64_t start,
+                           const uint8_t* header) {
+  if (!is_ac3_family(file->kind)) return 0;
+  const int32_t length = ac3_eac3_frame_length(header);
+  uint8_t next[AC3_HEADER_BYTES];
+  if (length == 0 || peek_bytes(stream, start + length, next, AC3_HEADER_BYTES) < AC3_HEADER_BYTES)
+    return 0;
+  return ac3_frame_length(decoder_slots.ac3, next) > 0 || ac3_eac3_frame_length(next) > 0 ? length
+                                                                                          : 0;
+}
+
 bool accept_frame(FILE* stream, InputFile* file, FrameTrack* track, int64_t start, int32_t length,
                   int32_t blocks) {
   const bool in_step =
@@ -85,6 +98,7 @@ bool accept_frame(FILE* stream, InputFile* file, FrameTrack* track, int64_t star
   track->last_start = start;
   track->last_length = length;
   track->last_blocks = blocks;
+  track->passed_over = 0;
   if (carried(file) && file->burst_spacing > 0)
     track->unit = file->burst_spacing;
   else if (track->unit == 0 || length < track->unit)
@@ -94,6 +108,6 @@ bool accept_frame(FILE* stream, InputFile* file, FrameTrack* track, int64_t star
 
 int64_t frames_missing(const FrameTrack* track, int64_t start) {
   if (track->last_start < 0 || track->unit <= 0 || start <= track->last_start) return 0;
-  const int64_t frames = (start - track->last_start) / track->unit - 1;
+  const int64_t frames = (start - track->last_start - track->passed_over) / track->unit - 1;
   return frames > 0 ? frames : 0;
 }

@@ -18,6 +18,7 @@ struct FrameTrack {
   int32_t last_blocks;  // its 256-sample blocks
   int32_t unit;         // bytes of stream one frame takes: the burst spacing of a carried
                         // stream, else the smallest frame length seen (0 before the first)
+  int64_t passed_over;  // bytes of other streams' frames since the last accepted frame
 };
 
 void track_start(FrameTrack* track);
@@ -31,6 +32,12 @@ void family_reset_latch(const InputFile* file);
 // Reads `size` bytes at file offset `at` without disturbing the stream's
 // reading; returns the bytes read (fewer at the end of the stream).
 int32_t peek_bytes(FILE* stream, int64_t at, uint8_t* bytes, int32_t size);
+
+// The length of a frame of another stream interleaved with this one (E-AC-3
+// frames between AC-3 frames) at `start`, confirmed by a frame start right
+// after it, or 0. Such a frame is passed over whole: it is no lost audio.
+int32_t other_frame_length(FILE* stream, const InputFile* file, int64_t start,
+                           const uint8_t* header);
 
 // Decides on a frame the sync test accepted at `start`: true to take it
 // (the track then moves on to it). A refused first frame clears the latch

@@ -481,6 +481,21 @@ TEST(DecodeRealStreams, DamageKeepsTheTimeline) {
   expect_completion(err, 47, 3);
 }
 
+TEST(DecodeRealStreams, EAc3FramesBetweenAc3FramesArePassedOver) {
+  // Each 384-byte mono AC-3 frame followed by a 384-byte E-AC-3 frame: the
+  // AC-3 stream decodes as if alone, with nothing taken for lost.
+  const Bytes mono = decode_fixture_bytes("ac3_1_0_48.ac3");
+  const Bytes eac3 = decode_fixture_bytes("eac3_2_0.ac3");
+  Bytes mixed;
+  for (long k = 0; k < 16; ++k) {
+    mixed.insert(mixed.end(), mono.begin() + k * 384, mono.begin() + (k + 1) * 384);
+    mixed.insert(mixed.end(), eac3.begin() + k * 384, eac3.begin() + (k + 1) * 384);
+  }
+  std::string err;
+  EXPECT_TRUE(decoded("m.ac3", mixed, "C", {}, &err) == decoded("m.ac3", mono, "C", {}));
+  expect_completion(err, 16, 0);
+}
+
 TEST(DecodeRealStreams, FourteenBitDtsDecodesSilentlyLikeSixteenBit) {
   const char* pairs[][2] = {{"dtswav14_3_2L.wav", "dtswav16_3_2L.wav"},
                             {"dts_pack_14be.dts", "dts_2_0.dts"},
