@@ -516,7 +516,7 @@ TEST(DecodeRealStreams, ExtensionStreamWithEveryChannelDeselected) {
   TempDir dir;
   const DecodeRun run = run_in(dir, {"dts_es.dts"}, {"/mch", "/-FL,FR,C,LFE,SL,SR"});
   const std::string aborted =
-      "Aborted: Channel selection cancelled all channels. (incompatible identifier(s)?)";
+      "Aborted: Channel selection cancelled all channels. (incompatible identifier(s)?)\n";
   EXPECT_EQ(run.result.err.substr(run.result.err.size() - std::min(run.result.err.size(),
                                                                      aborted.size())),
             aborted);
