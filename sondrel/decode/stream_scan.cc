@@ -2,6 +2,7 @@
 // playing time, the measuring count of /im and the DTS extension probe.
 #include "decode/stream_scan.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -86,10 +87,20 @@ void set_progress_for_count(JobSettings* settings) {
 }  // namespace
 
 void make_length_text(double seconds, char* text, int32_t size) {
-  const int32_t h = static_cast<int32_t>(seconds / 3600);
-  const int32_t m = static_cast<int32_t>(seconds / 60) - 60 * h;
-  const double s = seconds - 3600.0 * h - 60.0 * m;
-  std::snprintf(text, static_cast<size_t>(size), "%01d:%02d:%06.3f", h, m, s);
+  // Split whole milliseconds, so that a time just short of a minute is printed
+  // as the next minute ("0:01:00.000") rather than as second 60.
+  const int64_t ms = seconds > 0.0 ? static_cast<int64_t>(seconds * 1000.0 + 0.5) : 0;
+  const int64_t h = ms / 3600000;
+  const int64_t m = ms / 60000 % 60;
+  const int64_t s = ms / 1000 % 60;
+  char whole[48];
+  std::snprintf(whole, sizeof whole, "%01lld:%02lld:%02lld.%03lld", static_cast<long long>(h),
+                static_cast<long long>(m), static_cast<long long>(s),
+                static_cast<long long>(ms % 1000));
+  if (size < 1) return;
+  const size_t n = std::min(std::strlen(whole), static_cast<size_t>(size) - 1);
+  std::memcpy(text, whole, n);
+  text[n] = '\0';
 }
 
 int stream_read_loop(FILE* stream, InputFile* file, int32_t mode, JobSettings* settings) {

@@ -289,6 +289,13 @@ TEST(Layouts, LengthText) {
   EXPECT_STREQ(text, "0:00:00.512");
   make_length_text(40000.0, text, sizeof text);  // ten hours and more are cut, not overrun
   EXPECT_EQ(std::strlen(text), 11u);
+  char wide[24];
+  make_length_text(40000.0, wide, sizeof wide);
+  EXPECT_STREQ(wide, "11:06:40.000");
+  make_length_text(59.9996, wide, sizeof wide);  // rounds up into the next minute and hour
+  EXPECT_STREQ(wide, "0:01:00.000");
+  make_length_text(3599.9999, wide, sizeof wide);
+  EXPECT_STREQ(wide, "1:00:00.000");
 }
 
 TEST(Routing, MultichannelOrderFollowsSpeakerPositions) {
