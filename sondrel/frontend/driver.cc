@@ -363,25 +363,13 @@ Step process_file(JobSettings* s, InputFile* files, int32_t i, RunValues* run, b
   return step;
 }
 
-// Speaker position of a channel id of /+ or /-, or -1.
-int32_t speaker_id_position(const char* id) {
-  static const struct { const char* id; int32_t position; } ids[] = {
-      {"FL", 0},  {"L", 0},    {"FR", 1},   {"R", 1},    {"FC", 2},   {"C", 2},
-      {"LFE", 3}, {"BL", 4},   {"SL", 4},   {"BR", 5},   {"SR", 5},   {"FLC", 6},
-      {"FRC", 7}, {"BC", 8},   {"LS", 9},   {"RS", 10},  {"TC", 11},  {"TFL", 12},
-      {"TFC", 13}, {"TFR", 14}, {"TBL", 15}, {"TBC", 16}, {"TBR", 17}};
-  for (const auto& entry : ids)
-    if (!std::strcmp(id, entry.id)) return entry.position;
-  return -1;
-}
-
 // The speakers named on the command line, as a mask (the interleave job
 // labels its channels with them).
 void note_speaker_ids(JobSettings* s, const RunValues& run) {
   s->speaker_id_mask = 0;
   s->speaker_id_count = 0;
   for (int32_t k = 0; k < run.id_count && k < MAX_CHANNEL_IDS; ++k) {
-    const int32_t position = speaker_id_position(run.channel_ids[k]);
+    const int32_t position = speaker_label_position(run.channel_ids[k]);
     if (position < 0) continue;
     s->speaker_id_mask |= 1u << position;
     ++s->speaker_id_count;

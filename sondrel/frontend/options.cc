@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "tools_version.h"
+#include "wav/speakers.h"
 
 static const char* const GENERAL_MESSAGE =
     "Invalid option parameter. (i.e. /+FL,FR, /-c,LFE,Sr,sL, /mch6, /48000)\n";
@@ -117,15 +118,6 @@ int parse_pdf_option(const char* option, double* noise_amplitude) {
   return -1;
 }
 
-static bool known_speaker_id(const char* id) {
-  static const char* const ids[] = {"FL", "FR", "FC", "SL", "SR", "LS", "RS", "BC",
-                                    "BL", "BR", "TC", "LFE", "FLC", "FRC", "TFL", "TFC",
-                                    "TFR", "TBL", "TBR", "TBC", "C", "L", "R"};
-  for (const char* known : ids)
-    if (!std::strcmp(id, known)) return true;
-  return false;
-}
-
 static int reject_channel_ids(const JobSettings* settings) {
   if (settings->multichannel_out == 1)
     std::fputs("Invalid cmd or Speaker Id. Muxing allows only /+ with Ids (separate by comma).\n",
@@ -162,7 +154,7 @@ int parse_channel_ids(const char* option, const JobSettings* settings, RunValues
   for (;;) {
     char* comma = std::strchr(start, ',');
     if (comma) *comma = '\0';
-    if (count >= MAX_CHANNEL_IDS || !known_speaker_id(start)) {
+    if (count >= MAX_CHANNEL_IDS || speaker_label_position(start) < 0) {
       run->id_count = 0;
       return reject_channel_ids(settings);
     }
@@ -174,20 +166,10 @@ int parse_channel_ids(const char* option, const JobSettings* settings, RunValues
   return 1;
 }
 
-static bool alias_of(const char* a, const char* b) {
-  static const char* const pairs[][2] = {{"SL", "BL"}, {"SR", "BR"}, {"FC", "C"},
-                                         {"FL", "L"},  {"FR", "R"}};
-  for (const auto& pair : pairs)
-    if ((!std::strcmp(a, pair[0]) && !std::strcmp(b, pair[1])) ||
-        (!std::strcmp(a, pair[1]) && !std::strcmp(b, pair[0])))
-      return true;
-  return false;
-}
-
 int apply_channel_id(const char* id, char* const* names, int32_t count, int32_t mode,
                      char* enable) {
   for (int32_t i = 0; i < count && i < ENABLE_LENGTH; ++i) {
-    if (!std::strcmp(id, names[i]) || alias_of(id, names[i])) {
+    if (same_speaker(id, names[i])) {
       enable[i] = mode == 2 ? '1' : '0';
       return 0;
     }

@@ -15,19 +15,6 @@ void speaker_mask_bits(uint32_t mask, char* row) {
   row[MASK_BITS] = '\0';
 }
 
-// The label of one mask bit; the front pair, centre and back pair take the
-// names of simple layouts on small masks.
-static const char* mask_label(int32_t bit, uint32_t mask) {
-  switch (bit) {
-    case 0: return mask < 0x12 ? "L" : "FL";
-    case 1: return mask < 0x12 ? "R" : "FR";
-    case 2: return mask < 0x40 ? "C" : "FC";
-    case 4: return (mask == 0x33 || mask > 0x3F) ? "BL" : "SL";
-    case 5: return (mask == 0x33 || mask > 0x3F) ? "BR" : "SR";
-    default: return speaker_position_label(bit);
-  }
-}
-
 int32_t labels_from_mask(InputFile* file, const char* row) {
   const size_t length = strnlen(row, MASK_BITS);
   uint32_t mask = 0;
@@ -38,7 +25,7 @@ int32_t labels_from_mask(InputFile* file, const char* row) {
   for (int32_t bit = 0; bit < static_cast<int32_t>(length); ++bit) {
     if (!(mask & (1u << bit))) continue;
     if (file->channel_names && found < file->channel_slots && file->channel_names[found])
-      std::snprintf(file->channel_names[found], LABEL_CAPACITY, "%s", mask_label(bit, mask));
+      std::snprintf(file->channel_names[found], LABEL_CAPACITY, "%s", mask_bit_label(bit, mask));
     ++found;
   }
   return found;

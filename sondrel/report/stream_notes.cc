@@ -4,11 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-bool has_extension_layout(const InputFile* file) {
-  return is_dts_family(file->kind) && file->ext_audio == 1 &&
-         (file->ext_audio_id == 0 || file->ext_audio_id == 3);
-}
-
 bool is_dts_96_24(const InputFile* file) {
   return is_dts_family(file->kind) && file->ext_audio == 1 &&
          (file->ext_audio_id == 2 || file->ext_audio_id == 3);

@@ -1,6 +1,6 @@
 // Facts both reports print about an input: the note on a stream extension
-// that is not decoded (Dolby Surround EX, DTS ES, DTS 96/24), the label list
-// of the channel slots, and the uses of the DTS extension layout.
+// that is not decoded (Dolby Surround EX, DTS ES, DTS 96/24), the 96/24 test
+// and the label list of the channel slots.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -16,8 +16,6 @@ struct ExtensionNote {
 
 ExtensionNote extension_note(const InputFile* file);
 
-// A DTS stream whose extension audio (type 0 or 3) has its own arrangement.
-bool has_extension_layout(const InputFile* file);
 // A DTS stream carrying 96/24 extension audio (type 2 or 3).
 bool is_dts_96_24(const InputFile* file);
 

@@ -1,7 +1,8 @@
-// The speaker vocabulary: position labels of the channel mask, the label
-// layouts of decoded streams (keyed by channel count, LFE and arrangement
-// code) and of PCM WAVs (keyed by channel count and mask), and the rule that
-// picks one of them for an input.
+// The speaker vocabulary: position labels of the channel mask and the
+// simple-layout names that stand for some positions, the label layouts of
+// decoded streams (keyed by channel count, LFE and arrangement code) and of
+// PCM WAVs (keyed by channel count and mask), and the rule that picks one of
+// them for an input.
 #include "wav/speakers.h"
 
 #include <cstring>
@@ -13,6 +14,14 @@ constexpr int32_t POSITION_COUNT = 18;
 const char* const position_labels[POSITION_COUNT] = {
     "FL",  "FR", "FC", "LFE", "BL",  "BR",  "FLC", "FRC", "BC",
     "LS",  "RS", "TC", "TFL", "TFC", "TFR", "TBL", "TBC", "TBR"};
+
+// Names of simple layouts (stereo, 3.0, 5.0 with side speakers) for the
+// positions they stand on.
+struct SimpleName {
+  const char* label;
+  int32_t position;
+};
+const SimpleName simple_names[] = {{"L", 0}, {"R", 1}, {"C", 2}, {"SL", 4}, {"SR", 5}};
 
 // One row of a layout table. `lfe` and `key` of -1 match anything.
 struct LayoutRow {
@@ -101,16 +110,45 @@ const LayoutRow* find_row(const LayoutRow* rows, size_t row_count, int32_t chann
   return nullptr;
 }
 
-bool uses_extension_layout(const InputFile* file) {
-  return is_dts_family(file->kind) && file->ext_audio == 1 &&
-         (file->ext_audio_id == 0 || file->ext_audio_id == 3);
-}
-
 }  // namespace
 
 const char* speaker_position_label(int32_t position) {
   if (position < 0 || position >= POSITION_COUNT) return nullptr;
   return position_labels[position];
+}
+
+int32_t speaker_label_position(const char* label) {
+  if (!label || !label[0]) return -1;
+  for (const SimpleName& simple : simple_names)
+    if (!std::strcmp(label, simple.label)) return simple.position;
+  for (int32_t p = 0; p < POSITION_COUNT; ++p)
+    if (!std::strcmp(label, position_labels[p])) return p;
+  return -1;
+}
+
+bool same_speaker(const char* a, const char* b) {
+  if (!std::strcmp(a, b)) return true;
+  const int32_t position = speaker_label_position(a);
+  return position >= 0 && position == speaker_label_position(b);
+}
+
+const char* mask_bit_label(int32_t bit, uint32_t mask) {
+  bool simple = false;
+  switch (bit) {
+    case 0: case 1: simple = mask < 0x12; break;
+    case 2: simple = mask < 0x40; break;
+    case 4: case 5: simple = !(mask == 0x33 || mask > 0x3F); break;
+    default: break;
+  }
+  if (simple)
+    for (const SimpleName& name : simple_names)
+      if (name.position == bit) return name.label;
+  return speaker_position_label(bit);
+}
+
+bool has_extension_layout(const InputFile* file) {
+  return is_dts_family(file->kind) && file->ext_audio == 1 &&
+         (file->ext_audio_id == 0 || file->ext_audio_id == 3);
 }
 
 int32_t extension_channel_count(const InputFile* file) {
@@ -130,7 +168,7 @@ void assign_speaker_labels(InputFile* file, int32_t use_extension) {
   if (is_compressed(file->kind)) {
     int32_t channels = file->channels;
     int32_t code = file->out_flags;
-    if (use_extension && uses_extension_layout(file)) {
+    if (use_extension && has_extension_layout(file)) {
       channels = extension_channel_count(file);
       code = file->amode;
     }

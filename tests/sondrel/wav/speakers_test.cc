@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "wav/input_file.h"
@@ -55,6 +56,29 @@ TEST(SpeakerLabels, PositionLabelsCoverTheEighteenMaskBits) {
   EXPECT_STREQ(speaker_position_label(17), "TBR");
   EXPECT_EQ(speaker_position_label(18), nullptr);
   EXPECT_EQ(speaker_position_label(-1), nullptr);
+}
+
+TEST(SpeakerLabels, EveryChannelIdNamesItsMaskBit) {
+  // The WAVE_FORMAT_EXTENSIBLE speaker bits (SPEAKER_FRONT_LEFT = 0x1 ...
+  // SPEAKER_TOP_BACK_RIGHT = 0x20000), with the program's short names; the
+  // simple-layout names stand on the front and back pairs and the centre.
+  const std::pair<const char*, uint32_t> ids[] = {
+      {"FL", 0x1},      {"L", 0x1},      {"FR", 0x2},      {"R", 0x2},      {"FC", 0x4},
+      {"C", 0x4},       {"LFE", 0x8},    {"BL", 0x10},     {"SL", 0x10},    {"BR", 0x20},
+      {"SR", 0x20},     {"FLC", 0x40},   {"FRC", 0x80},    {"BC", 0x100},   {"LS", 0x200},
+      {"RS", 0x400},    {"TC", 0x800},   {"TFL", 0x1000},  {"TFC", 0x2000}, {"TFR", 0x4000},
+      {"TBL", 0x8000},  {"TBC", 0x10000}, {"TBR", 0x20000}};
+  for (const auto& [id, bit] : ids)
+    EXPECT_EQ(1u << speaker_label_position(id), bit) << id;
+  for (const char* other : {"", "X", "LF", "fl", "FLCX", "SW"})
+    EXPECT_EQ(speaker_label_position(other), -1) << other;
+
+  EXPECT_TRUE(same_speaker("L", "FL"));
+  EXPECT_TRUE(same_speaker("BR", "SR"));
+  EXPECT_TRUE(same_speaker("", ""));
+  EXPECT_FALSE(same_speaker("SL", "LS"));
+  EXPECT_FALSE(same_speaker("C", "BC"));
+  EXPECT_FALSE(same_speaker("", "X"));
 }
 
 TEST(SpeakerLabels, DecodedStreamLayouts) {
