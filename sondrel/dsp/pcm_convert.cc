@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "dsp/noise_shaper.h"
+#include "wav/little_endian.h"
 
 namespace {
 
@@ -24,23 +25,6 @@ inline int32_t round_clamped(double v, int32_t lo, int32_t hi) {
   v = v < lo ? lo : v;
   v = v > hi ? hi : v;
   return static_cast<int32_t>(v + (v < 0.0 ? -0.5 : 0.5));
-}
-
-inline void put_le16(uint8_t* p, int32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void put_le24(uint8_t* p, int32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-}
-inline void put_le32(uint8_t* p, int32_t v) {
-  const uint32_t u = static_cast<uint32_t>(v);
-  p[0] = static_cast<uint8_t>(u);
-  p[1] = static_cast<uint8_t>(u >> 8);
-  p[2] = static_cast<uint8_t>(u >> 16);
-  p[3] = static_cast<uint8_t>(u >> 24);
 }
 
 // Full scale and clip range of an integer output width in bytes.
@@ -94,23 +78,17 @@ void pcm_to_samples(double* dst, const uint8_t* src, int32_t bytes_per_sample, i
       break;
     case 2:
       for (int64_t i = 0; i < count; ++i) {
-        const int16_t v = static_cast<int16_t>(src[2 * i] | (src[2 * i + 1] << 8));
-        out[i] = v * INV_32767;
+        out[i] = static_cast<int16_t>(get_le16(src + 2 * i)) * INV_32767;
       }
       break;
     case 3:
       for (int64_t i = 0; i < count; ++i) {
-        const uint8_t* p = src + 3 * i;
-        const int32_t v =
-            static_cast<int32_t>(p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-                                 (p[2] & 0x80 ? 0xFF000000u : 0u));
-        out[i] = v * INV_8388607;
+        out[i] = get_le24_signed(src + 3 * i) * INV_8388607;
       }
       break;
     case 4:
       for (int64_t i = 0; i < count; ++i) {
-        const uint8_t* p = src + 4 * i;
-        const uint32_t u = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+        const uint32_t u = get_le32(src + 4 * i);
         if (is_float) {
           float f;
           std::memcpy(&f, &u, sizeof f);

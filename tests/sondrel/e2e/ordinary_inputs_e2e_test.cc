@@ -1,7 +1,8 @@
 // Everyday inputs made by sox and ffmpeg: batches that would write over
 // their own inputs or earlier outputs, a wildcard list whose last file looks
 // like a prefix, the prefix of a batch whose first file is skipped, FIFOs and
-// devices, a piped WAV, and headers whose chunks are no speaker mask.
+// devices, a piped WAV, and headers whose chunks are no speaker mask or no
+// data chunk.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -130,6 +131,15 @@ TEST_F(OrdinaryInputs, PipedWavsAndChunksThatAreNoMask) {
   ProgramResult split = run({"list.wav", "/q"});
   EXPECT_TRUE(has(split, "Output file(s): list-L.wav\n                list-R.wav\n")) << split.err;
   EXPECT_EQ(load_wav(dir.file("list-R.wav")).data.size(), 96000u);
+
+  // A comment "metadata": "data" in the LIST chunk's text is not the data chunk.
+  shell("ffmpeg -f lavfi -i sine=sample_rate=48000:duration=1 -ac 2 -c:a pcm_s16le "
+        "-fflags +bitexact -metadata comment=metadata meta.wav");
+  const size_t meta_size = read_file(dir.file("meta.wav")).size();
+  ProgramResult meta = run({"meta.wav", "/i"});
+  EXPECT_TRUE(has(meta, "wav data begin: " + std::to_string(meta_size - 192000) + " bytes\n"))
+      << meta.err;
+  EXPECT_TRUE(has(meta, "wav data chunk: 192,000 bytes\n")) << meta.err;
 
   // sox's float WAV has an 18-byte fmt chunk: no mask to copy.
   shell("sox -n -b 32 -e floating-point -r 48000 -c 2 float.wav synth 0.1 sine 440");

@@ -1,11 +1,14 @@
 // WAV header reader on hand-built headers: canonical, extensible, odd fmt
-// sizes, LIST chunks, trailing chunks, and every refusal.
+// sizes, LIST chunks (with "data" in their text, odd sizes with and without
+// the pad byte), trailing chunks, and every refusal; the little-endian helper.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "test_files.h"
+#include "wav/little_endian.h"
 #include "wav/wav_header_reader.h"
 #include "wav_builder.h"
 
@@ -117,6 +120,32 @@ TEST(WavHeader, ChunksBeforeAndAfterTheData) {
   EXPECT_EQ(r.file.channel_mask, 0u);  // offset 40 holds the LIST chunk's size, not a mask
 }
 
+TEST(WavHeader, DataChunkFoundByWalkingTheChunks) {
+  // A LIST chunk whose text holds "data" (a comment "metadata") and a size
+  // field that is no size: the data chunk after it holds the samples.
+  WavLayout layout;
+  Bytes text = {'I', 'C', 'M', 'T', 9, 0, 0, 0};
+  append_text(text, "metadata");
+  text.insert(text.end(), {0, 0});
+  layout.list_chunk = text;
+  Read r = read_bytes(make_wav(layout, samples(100)));
+  ASSERT_EQ(r.result, 0) << r.err;
+  EXPECT_EQ(r.file.data_offset, 44 + 8 + 18);
+  EXPECT_EQ(r.file.data_size, 100u);
+
+  // An odd chunk with its pad byte, and one whose writer left the pad out:
+  // the data follows either way.
+  layout.list_chunk = Bytes(31, 'i');
+  Bytes padded = make_wav(layout, samples(100));
+  EXPECT_EQ(read_bytes(padded).file.data_offset, 44 + 8 + 32);
+  Bytes unpadded = padded;
+  unpadded.erase(unpadded.begin() + 36 + 8 + 31);
+  Read sloppy = read_bytes(unpadded);
+  ASSERT_EQ(sloppy.result, 0) << sloppy.err;
+  EXPECT_EQ(sloppy.file.data_offset, 44 + 8 + 31);
+  EXPECT_EQ(sloppy.file.data_size, 100u);
+}
+
 TEST(WavHeader, AnnouncedDataBeyondTheFileIsKept) {
   WavLayout layout;
   layout.declared_data_size = 1000000;
@@ -214,6 +243,24 @@ TEST(WavHeader, PipedAndUnfinishedSizesRunToTheEnd) {
   }
   Read empty = read_bytes(make_wav(layout, samples(0)));  // 0 and nothing after it
   EXPECT_EQ(empty.file.data_size, 0u);
+}
+
+TEST(LittleEndian, FieldsAndSamples) {
+  uint8_t b[4];
+  put_le32(b, 0x12345678u);
+  EXPECT_EQ(b[0], 0x78);
+  EXPECT_EQ(b[3], 0x12);
+  EXPECT_EQ(get_le32(b), 0x12345678u);
+  EXPECT_EQ(get_le16(b + 2), 0x1234u);
+  put_le16(b, 0xFFFE);
+  EXPECT_EQ(get_le16(b), 0xFFFEu);
+  // 24-bit samples sign-extended: full scale both ways, -1 and 1.
+  const std::pair<uint32_t, int32_t> samples24[] = {
+      {0x800000u, -8388608}, {0x7FFFFFu, 8388607}, {0xFFFFFFu, -1}, {0x000001u, 1}};
+  for (const auto& [stored, value] : samples24) {
+    put_le24(b, stored);
+    EXPECT_EQ(get_le24_signed(b), value) << stored;
+  }
 }
 
 }  // namespace
