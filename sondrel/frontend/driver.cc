@@ -25,9 +25,6 @@
 
 namespace {
 
-const char* const SEPARATOR =
-    "-------------------------------------------------------------------------------\n";
-
 // The input's stream buffer: the jobs read blocks of a few KiB.
 constexpr size_t INPUT_BUFFER = 1 << 18;
 
@@ -349,7 +346,7 @@ Step process_file(JobSettings* s, InputFile* files, int32_t i, RunValues* run, b
       if (!job.started) std::memcpy(s->out_prefix, user_prefix, sizeof user_prefix);
       if (result != NOT_CONFIGURED) {
         if (!*stop_flag && i == s->file_count - 1 && s->file_count >= 2)
-          std::fputs(SEPARATOR, stderr);
+          std::fputs(SEPARATOR_LINE, stderr);
         if (*stop_flag && s->file_count >= 2) s->file_count = 0;
       }
     } else {

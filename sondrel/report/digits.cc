@@ -23,8 +23,9 @@ char* group_digits(const char* number, char* out, size_t out_size) {
   return out;
 }
 
+const char* const SEPARATOR_LINE =
+    "-------------------------------------------------------------------------------\n";
+
 void print_separator(int32_t count) {
-  if (count > 1)
-    std::fputs("-------------------------------------------------------------------------------\n",
-               stderr);
+  if (count > 1) std::fputs(SEPARATOR_LINE, stderr);
 }

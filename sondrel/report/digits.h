@@ -7,5 +7,8 @@
 // three digits with ','. Returns `out`.
 char* group_digits(const char* number, char* out, size_t out_size);
 
-// Prints the line of 79 dashes when count > 1.
+// The separator line: 79 dashes and a line end.
+extern const char* const SEPARATOR_LINE;
+
+// Prints the separator line when count > 1.
 void print_separator(int32_t count);

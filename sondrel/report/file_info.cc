@@ -16,21 +16,6 @@ namespace {
 constexpr size_t NUMBER_TEXT = 64;
 constexpr size_t LIST_TEXT = 128;
 
-const char* type_name(const InputFile* file) {
-  switch (file->kind) {
-    case KIND_PCM_WAV:
-      if (file->channels == 1) return "Mono Wave";
-      if (file->channels == 2) return "Stereo Wave";
-      return "Multichannel Wave";
-    case KIND_DTS_WAV: return "DTS Wave";
-    case KIND_DTS: return "DTS Padded";
-    case KIND_CPT: return "DTS Compact";
-    case KIND_AC3: return "Dolby Digital AC-3";
-    case KIND_AC3_WAV: return "Dolby Digital Wave";
-    default: return "Unknown";
-  }
-}
-
 // Grouped decimal text of an unsigned 64-bit count.
 const char* grouped(uint64_t value, char* out) {
   char plain[NUMBER_TEXT];
@@ -61,8 +46,7 @@ void print_header(const InputFile* file, int32_t mode) {
     std::fprintf(stderr, "%72s\nFile Information (length measured): %s\n", "",
                  file->display_name);
   }
-  std::fputs("-------------------------------------------------------------------------------\n",
-             stderr);
+  std::fputs(SEPARATOR_LINE, stderr);
 }
 
 void print_type_and_channels(const InputFile* file, int32_t shown) {
@@ -83,14 +67,14 @@ void print_type_and_channels(const InputFile* file, int32_t shown) {
 
   const ExtensionNote note = extension_note(file);
   if (file->kind == KIND_PCM_WAV) {
-    std::fprintf(stderr, "filetype      : %s%s\n", type_name(file),
+    std::fprintf(stderr, "filetype      : %s%s\n", kind_names(file).report,
                  file->fmt_size == 16 ? " (PCM Wave Format)" : " (Extensible Wave Format)");
     std::fprintf(stderr, "%s\n", channels_text);
   } else if (!note.info_suffix) {
-    std::fprintf(stderr, "filetype      : %s\n", type_name(file));
+    std::fprintf(stderr, "filetype      : %s\n", kind_names(file).report);
     std::fprintf(stderr, "%s\n", channels_text);
   } else {
-    std::fprintf(stderr, "filetype      : %s %s\n", type_name(file), note.info_suffix);
+    std::fprintf(stderr, "filetype      : %s %s\n", kind_names(file).report, note.info_suffix);
     if (shown != file->channels) {
       std::fprintf(stderr, "channels      : %d [%d.%d] (%s)\n", shown, shown - lfe, lfe,
                    is_ac3_family(file->kind) ? "matrix" : "actual");

@@ -13,21 +13,6 @@
 
 namespace {
 
-const char* type_text(const InputFile* file) {
-  switch (file->kind) {
-    case KIND_PCM_WAV:
-      if (file->channels == 1) return "(Mono Wave)";
-      if (file->channels == 2) return "(Stereo Wave)";
-      return "(Multichannel Wave)";
-    case KIND_DTS_WAV: return "(DTS Wave)";
-    case KIND_DTS: return "(DTS Padded)";
-    case KIND_CPT: return "(DTS Compact)";
-    case KIND_AC3: return "(Dolby Digital)";
-    case KIND_AC3_WAV: return "(Dolby Digital Wave)";
-    default: return "(Unknown)";
-  }
-}
-
 // What the job reads: channels, bits and rate as the stream really carries them.
 struct SourceFacts {
   int32_t channels;
@@ -173,9 +158,9 @@ int print_job_header(InputFile* files, int32_t index, JobSettings* settings) {
 
   char type[64];
   if (is_compressed(file->kind))
-    std::snprintf(type, sizeof type, "%s%s", type_text(file), note.header_tag);
+    std::snprintf(type, sizeof type, "%s%s", kind_names(file).header, note.header_tag);
   else
-    std::snprintf(type, sizeof type, "%s", type_text(file));
+    std::snprintf(type, sizeof type, "%s", kind_names(file).header);
 
   const char* header_text = "Ext";
   if (file->fmt_size == 16) {

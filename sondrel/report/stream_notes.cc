@@ -1,8 +1,24 @@
-// Extension notes and label lists shared by the file report and the job header.
+// Kind names, extension notes and label lists shared by the file report and
+// the job header.
 #include "report/stream_notes.h"
 
 #include <cstdio>
 #include <cstring>
+
+KindNames kind_names(const InputFile* file) {
+  static const KindNames wav_names[3] = {{"Mono Wave", "(Mono Wave)"},
+                                         {"Stereo Wave", "(Stereo Wave)"},
+                                         {"Multichannel Wave", "(Multichannel Wave)"}};
+  static const KindNames stream_names[] = {{"DTS Wave", "(DTS Wave)"},
+                                           {"DTS Padded", "(DTS Padded)"},
+                                           {"DTS Compact", "(DTS Compact)"},
+                                           {"Dolby Digital AC-3", "(Dolby Digital)"},
+                                           {"Dolby Digital Wave", "(Dolby Digital Wave)"}};
+  if (file->kind == KIND_PCM_WAV)
+    return wav_names[file->channels == 1 ? 0 : file->channels == 2 ? 1 : 2];
+  if (is_compressed(file->kind)) return stream_names[file->kind - KIND_DTS_WAV];
+  return {"Unknown", "(Unknown)"};
+}
 
 bool is_dts_96_24(const InputFile* file) {
   return is_dts_family(file->kind) && file->ext_audio == 1 &&

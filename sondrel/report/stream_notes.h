@@ -1,11 +1,21 @@
-// Facts both reports print about an input: the note on a stream extension
-// that is not decoded (Dolby Surround EX, DTS ES, DTS 96/24), the 96/24 test
-// and the label list of the channel slots.
+// Facts both reports print about an input: the name of its kind, the note on
+// a stream extension that is not decoded (Dolby Surround EX, DTS ES, DTS
+// 96/24), the 96/24 test and the label list of the channel slots.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 
 #include "wav/input_file.h"
+
+// The name of an input's kind as the file report prints it ("Dolby Digital
+// AC-3") and as the job header prints it ("(Dolby Digital)"); a PCM WAV is
+// named by its channel count.
+struct KindNames {
+  const char* report;
+  const char* header;
+};
+
+KindNames kind_names(const InputFile* file);
 
 struct ExtensionNote {
   const char* header_tag;   // job header type text, e.g. " [DTS ES]"; "" when none
