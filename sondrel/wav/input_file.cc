@@ -34,27 +34,20 @@ void init_input_file(InputFile* file) {
 int alloc_channel_names(InputFile* file, int32_t count) {
   free_channel_names(file);
   if (count <= 0) return 0;
-  char** names = static_cast<char**>(std::calloc(static_cast<size_t>(count), sizeof(char*)));
-  if (!names) return 1;
-  for (int32_t i = 0; i < count; ++i) {
-    names[i] = static_cast<char*>(std::calloc(LABEL_CAPACITY, 1));
-    if (!names[i]) {
-      file->channel_names = names;
-      file->channel_slots = i;
-      free_channel_names(file);
-      return 1;
-    }
-  }
+  // One block: the slot pointers, then the labels they point at.
+  const size_t slots = static_cast<size_t>(count);
+  char* block = static_cast<char*>(std::calloc(slots, sizeof(char*) + LABEL_CAPACITY));
+  if (!block) return 1;
+  char** names = reinterpret_cast<char**>(block);
+  char* labels = block + slots * sizeof(char*);
+  for (size_t i = 0; i < slots; ++i) names[i] = labels + i * LABEL_CAPACITY;
   file->channel_names = names;
   file->channel_slots = count;
   return 0;
 }
 
 void free_channel_names(InputFile* file) {
-  if (file->channel_names) {
-    for (int32_t i = 0; i < file->channel_slots; ++i) std::free(file->channel_names[i]);
-    std::free(file->channel_names);
-  }
+  std::free(file->channel_names);
   file->channel_names = nullptr;
   file->channel_slots = 0;
 }
