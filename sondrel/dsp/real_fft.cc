@@ -3,13 +3,14 @@
 // (a final radix-2 stage when the length is not a power of four) - and the
 // real-data pass that splits the result into the packed spectrum. The
 // twiddle and cosine tables live in the caller's w and are built once per
-// size; the transform allocates nothing. A vector kernel takes over the
-// sizes the resampler uses when the processor has AVX2 and FMA.
+// size; the transform allocates nothing. A vector kernel (AVX2 or AVX-512,
+// as the processor allows) takes over the sizes the resampler uses.
 #include "dsp/real_fft.h"
 
 #include <cmath>
 #include <cstring>
 
+#include "dsp/cpu_features.h"
 #include "dsp/real_fft_internal.h"
 
 namespace fft_detail {
@@ -210,21 +211,17 @@ void bit_reverse(int32_t big_n, double* a) {
 }  // namespace fft_detail
 
 namespace {
-int32_t kernel_limit = 2;
+
+// The vector kernel the processor allows, or nullptr for the portable code.
+const fft_detail::FftKernel* vector_kernel() {
+  switch (vector_level()) {
+    case VECTOR_AVX512: return &fft_detail::fft_avx512_kernel;
+    case VECTOR_AVX2: return &fft_detail::fft_avx2_kernel;
+    default: return nullptr;
+  }
 }
 
-int32_t real_fft_kernel_level() {
-  static const int32_t present = !fft_detail::have_avx2_kernels()    ? 0
-                                 : fft_detail::have_avx512_kernels() ? 2
-                                                                     : 1;
-  return present < kernel_limit ? present : kernel_limit;
-}
-
-void real_fft_set_kernel_limit(int32_t limit) { kernel_limit = limit; }
-
-namespace fft_detail {
-bool use_avx512() { return real_fft_kernel_level() >= 2; }
-}  // namespace fft_detail
+}  // namespace
 
 using fft_detail::FftTables;
 
@@ -247,11 +244,11 @@ void real_fft(int32_t n, int32_t direction, double* a, int32_t* ip, double* w) {
   FftTables t{w, w + nw, n >= 8 ? (4 * nc) / n : 1};
   const int32_t big_n = n / 2;
 
-  const bool vector =
-      t.ct_step == 1 && n >= fft_detail::MIN_VECTOR_N && real_fft_kernel_level() >= 1;
+  const fft_detail::FftKernel* kernel = vector_kernel();
+  const bool vector = kernel && t.ct_step == 1 && n >= fft_detail::MIN_VECTOR_N;
   if (direction >= 0) {
     if (vector) {
-      fft_detail::real_fft_forward_avx2(n, a, t);
+      kernel->forward(n, a, t);
     } else if (n > 4) {
       fft_detail::complex_fft(big_n, 1, a, t);
       fft_detail::real_pass(n, 0, a, t);
@@ -265,7 +262,7 @@ void real_fft(int32_t n, int32_t direction, double* a, int32_t* ip, double* w) {
     a[1] = 0.5 * (a[0] - a[1]);
     a[0] -= a[1];
     if (vector) {
-      fft_detail::real_fft_inverse_avx2(n, a, t);
+      kernel->inverse(n, a, t);
     } else if (n > 4) {
       fft_detail::real_pass(n, 1, a, t);
       fft_detail::complex_fft(big_n, -1, a, t);
@@ -279,8 +276,9 @@ void packed_spectrum_multiply(int32_t n, double* a, const double* f) {
   if (n < 2) return;
   a[0] *= f[0];
   a[1] *= f[1];
-  if (n >= 8 && real_fft_kernel_level() >= 1) {
-    fft_detail::packed_multiply_avx2(n, a, f);
+  const fft_detail::FftKernel* kernel = vector_kernel();
+  if (kernel && n >= 8) {
+    kernel->packed_multiply(n, a, f);
     return;
   }
   for (int32_t k = 2; k < n; k += 2) {
@@ -296,15 +294,15 @@ void real_fft_convolve(int32_t n, double* a, int32_t filled, const double* f, in
   if (filled < 0) filled = 0;
   int32_t m = 0;
   while ((1 << m) < n / 2) ++m;
-  if (n >= fft_detail::MIN_VECTOR_N && m % 2 == 0 && ip[0] == n / 4 && ip[1] == n / 4 &&
-      real_fft_kernel_level() >= 1) {
+  const fft_detail::FftKernel* kernel = vector_kernel();
+  if (kernel && n >= fft_detail::MIN_VECTOR_N && m % 2 == 0 && ip[0] == n / 4 && ip[1] == n / 4) {
     // The vector pass skips a zero second half without reading it.
     const bool upper_zero = filled <= n / 2;
     const int32_t clear_to = upper_zero ? n / 2 : n;
     if (filled < clear_to)
       std::memset(a + filled, 0, sizeof(double) * static_cast<size_t>(clear_to - filled));
     fft_detail::FftTables t{w, w + n / 4, 1};
-    fft_detail::real_fft_convolve_avx2(n, a, upper_zero, f, t);
+    kernel->convolve(n, a, upper_zero, f, t);
     return;
   }
   if (filled < n) std::memset(a + filled, 0, sizeof(double) * static_cast<size_t>(n - filled));

@@ -25,8 +25,3 @@ void packed_spectrum_multiply(int32_t n, double* a, const double* f);
 // need not be cleared first).
 void real_fft_convolve(int32_t n, double* a, int32_t filled, const double* f, int32_t* ip,
                        double* w);
-
-// Vector kernels in use: 0 none (portable code), 1 AVX2/FMA, 2 AVX-512 as
-// well; the best the processor has unless lowered for tests.
-int32_t real_fft_kernel_level();
-void real_fft_set_kernel_limit(int32_t limit);

@@ -1,8 +1,8 @@
-// AVX-512 kernels of the real FFT's radix-4 stages: four complex values per
-// register, otherwise the same butterflies and loop orders as the AVX2 ones.
-#include <immintrin.h>
-
-#include "dsp/real_fft_internal.h"
+// The AVX-512 kernel of the real FFT: the vector passes with radix-4 stages
+// four complex values a register, and fused columns four a step, otherwise
+// the same butterflies and loop orders as the AVX2 kernel. Short transforms,
+// whose stages and column runs are too short for it, take the AVX2 steps.
+#include "dsp/real_fft_passes.h"
 
 namespace fft_detail {
 
@@ -126,8 +126,8 @@ void stage(double* a, int32_t begin, int32_t end, int32_t l, const double* tw) {
 // undefined sources.)
 inline __m512d reverse4(__m512d v) { return _mm512_mask_shuffle_f64x2(v, 0xFF, v, v, 0x1B); }
 inline __m512d dup_re(__m512d v) { return _mm512_mask_movedup_pd(v, 0xFF, v); }
-inline __m512d load_rev(const double* p) { return reverse4(_mm512_loadu_pd(p)); }
-inline void store_rev(double* p, __m512d v) { _mm512_storeu_pd(p, reverse4(v)); }
+inline __m512d load_rev8(const double* p) { return reverse4(_mm512_loadu_pd(p)); }
+inline void store_rev8(double* p, __m512d v) { _mm512_storeu_pd(p, reverse4(v)); }
 inline __m512d conj8(__m512d v) {
   return _mm512_xor_pd(v, _mm512_set_pd(-0.0, 0.0, -0.0, 0.0, -0.0, 0.0, -0.0, 0.0));
 }
@@ -147,8 +147,8 @@ inline void split_filter_join(__m512d& p, __m512d& r, const Twiddle8& w, __m512d
   r = _mm512_add_pd(r, conj8(y));
 }
 
-}  // namespace
-
+// Columns j .. j+3 and their partners N/4-j .. N/4-j-3, for j = first,
+// first+4, ... <= last (first >= 4, last <= N/8 - 4).
 void fused_columns_avx512(int32_t big_n, double* a, const double* f, const FftTables& t,
                           int32_t first, int32_t last) {
   const int32_t q = big_n / 4;
@@ -158,8 +158,8 @@ void fused_columns_avx512(int32_t big_n, double* a, const double* f, const FftTa
     const int32_t m = q - j - 3;  // partner columns m .. m + 3 (= q-j-3 .. q-j)
     __m512d A = _mm512_loadu_pd(a + 2 * j), B = _mm512_loadu_pd(a + 2 * (j + q));
     __m512d C = _mm512_loadu_pd(a + 2 * (j + 2 * q)), D = _mm512_loadu_pd(a + 2 * (j + 3 * q));
-    __m512d A2 = load_rev(a + 2 * m), B2 = load_rev(a + 2 * (m + q));
-    __m512d C2 = load_rev(a + 2 * (m + 2 * q)), D2 = load_rev(a + 2 * (m + 3 * q));
+    __m512d A2 = load_rev8(a + 2 * m), B2 = load_rev8(a + 2 * (m + q));
+    __m512d C2 = load_rev8(a + 2 * (m + 2 * q)), D2 = load_rev8(a + 2 * (m + 3 * q));
 
     // e^(2 pi i j / N) for the four columns: angles pi K / N, K = 2j .. 2j+6.
     const double* c = t.ct + 4 * j;
@@ -178,18 +178,18 @@ void fused_columns_avx512(int32_t big_n, double* a, const double* f, const FftTa
     butterfly_regs<1, false>(A2, B2, C2, D2, v1, v2, v3);
 
     const __m512d hj = _mm512_loadu_pd(t.ct + 2 * j);  // K = j .. j+3
-    const __m512d hm = load_rev(t.ct + 2 * m);         // K = q-j .. q-j-3
+    const __m512d hm = load_rev8(t.ct + 2 * m);         // K = q-j .. q-j-3
     const Twiddle8 w_j = split_factor(hj);
     const Twiddle8 w_qmj = split_factor(hm);
     const Twiddle8 w_qpj = split_factor(swap_parts(hm));   // K = q + j
     const Twiddle8 w_2qmj = split_factor(swap_parts(hj));  // K = 2q - j
 
-    split_filter_join(A, D2, w_j, _mm512_loadu_pd(f + 2 * j), load_rev(f + 2 * (big_n - j - 3)));
+    split_filter_join(A, D2, w_j, _mm512_loadu_pd(f + 2 * j), load_rev8(f + 2 * (big_n - j - 3)));
     split_filter_join(B, C2, w_qpj, _mm512_loadu_pd(f + 2 * (q + j)),
-                      load_rev(f + 2 * (m + 2 * q)));
-    split_filter_join(B2, C, w_2qmj, load_rev(f + 2 * (m + q)),
+                      load_rev8(f + 2 * (m + 2 * q)));
+    split_filter_join(B2, C, w_2qmj, load_rev8(f + 2 * (m + q)),
                       _mm512_loadu_pd(f + 2 * (j + 2 * q)));
-    split_filter_join(A2, D, w_qmj, load_rev(f + 2 * m), _mm512_loadu_pd(f + 2 * (j + 3 * q)));
+    split_filter_join(A2, D, w_qmj, load_rev8(f + 2 * m), _mm512_loadu_pd(f + 2 * (j + 3 * q)));
 
     butterfly_regs<-1, true>(A, B, C, D, w1, w2, w3);
     butterfly_regs<-1, true>(A2, B2, C2, D2, v1, v2, v3);
@@ -197,32 +197,35 @@ void fused_columns_avx512(int32_t big_n, double* a, const double* f, const FftTa
     _mm512_storeu_pd(a + 2 * (j + q), B);
     _mm512_storeu_pd(a + 2 * (j + 2 * q), C);
     _mm512_storeu_pd(a + 2 * (j + 3 * q), D);
-    store_rev(a + 2 * m, A2);
-    store_rev(a + 2 * (m + q), B2);
-    store_rev(a + 2 * (m + 2 * q), C2);
-    store_rev(a + 2 * (m + 3 * q), D2);
+    store_rev8(a + 2 * m, A2);
+    store_rev8(a + 2 * (m + q), B2);
+    store_rev8(a + 2 * (m + 2 * q), C2);
+    store_rev8(a + 2 * (m + 3 * q), D2);
   }
 }
 
-bool have_avx512_kernels() {
-  static const bool present = __builtin_cpu_supports("avx512f") &&
-                              __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("fma");
-  return present;
-}
-
-void stage_stored_avx512(double* a, int32_t begin, int32_t end, int32_t l, const double* tw,
-                         int32_t sign, int32_t dif) {
-  if (sign > 0) {
-    if (dif)
-      stage<1, true>(a, begin, end, l, tw);
-    else
-      stage<1, false>(a, begin, end, l, tw);
-  } else {
-    if (dif)
-      stage<-1, true>(a, begin, end, l, tw);
-    else
-      stage<-1, false>(a, begin, end, l, tw);
+struct Avx512Stages {
+  template <int SIGN, bool DIF>
+  static void radix4(double* a, int32_t begin, int32_t end, int32_t l, const double* tw) {
+    stage<SIGN, DIF>(a, begin, end, l, tw);
   }
-}
+  // Four columns a step from column 4 on; 2, 3 and their partners alone.
+  static void fused_columns(int32_t big_n, double* a, const double* f, const FftTables& t) {
+    const int32_t q = big_n / 4;
+    if (q < 32) {
+      fused_column_pairs(big_n, a, f, t);
+      return;
+    }
+    const int32_t c3[] = {2, q - 2};
+    const int32_t c4[] = {3, q - 3};
+    fused_columns_scalar(big_n, a, f, t, c3, 2);
+    fused_columns_scalar(big_n, a, f, t, c4, 2);
+    fused_columns_avx512(big_n, a, f, t, 4, q / 2 - 4);
+  }
+};
+
+}  // namespace
+
+const FftKernel fft_avx512_kernel = kernel_of<Avx512Stages>();
 
 }  // namespace fft_detail

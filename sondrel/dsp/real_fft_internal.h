@@ -25,6 +25,10 @@ struct FftTables {
   int32_t ct_step;
 };
 
+// Every file that includes these compiles its own copy, for its own
+// instruction set.
+namespace {
+
 // Offset in doubles of the table of radix-4 stage size `l` (l >= 16).
 inline int32_t stage_offset(int32_t l) { return (l - 16) / 3; }
 // w(j) of stage `l` from the twiddle part.
@@ -34,30 +38,24 @@ inline void stage_factor(const double* tw, int32_t l, int32_t j, double* c, doub
   *s = b[8];
 }
 
-// Vector kernels, present when the processor has them. Each transforms the
-// n real values in place exactly like the portable code (to rounding), for
-// tables built for this n (ct_step 1) and n >= MIN_VECTOR_N.
+}  // namespace
+
+// A vector kernel. The transforms work in place exactly like the portable
+// code (to rounding), for tables built for this n (ct_step 1) and
+// n >= MIN_VECTOR_N.
 constexpr int32_t MIN_VECTOR_N = 256;
-bool have_avx2_kernels();
-bool have_avx512_kernels();
-bool use_avx512();  // present and not limited for tests
-// AVX-512 radix-4 stages over [begin, end) for stored stage tables (l >= 16);
-// sign 1 or -1; dif selects the decimation-in-frequency butterfly.
-// AVX-512 part of the convolution's fused pass: columns j, j+1, j+2, j+3
-// and their partners N/4-j .. N/4-j-3, for j = first, first+4, ... <= last
-// (first >= 4, last <= N/8 - 4).
-void fused_columns_avx512(int32_t big_n, double* a, const double* f, const FftTables& t,
-                          int32_t first, int32_t last);
-void stage_stored_avx512(double* a, int32_t begin, int32_t end, int32_t l, const double* tw,
-                         int32_t sign, int32_t dif);
-void real_fft_forward_avx2(int32_t n, double* a, const FftTables& t);
-void real_fft_inverse_avx2(int32_t n, double* a, const FftTables& t);
-void packed_multiply_avx2(int32_t n, double* a, const double* f);
-// Forward transform, product with the packed spectrum f, inverse, in fewer
-// passes; for n/2 a power of 4 and n >= MIN_VECTOR_N.
-// upper_zero: the second half of a is taken as zero (and not read).
-void real_fft_convolve_avx2(int32_t n, double* a, bool upper_zero, const double* f,
-                            const FftTables& t);
+struct FftKernel {
+  void (*forward)(int32_t n, double* a, const FftTables& t);
+  void (*inverse)(int32_t n, double* a, const FftTables& t);
+  // a *= f for the complex pairs from element 2 on (n >= 8).
+  void (*packed_multiply)(int32_t n, double* a, const double* f);
+  // Forward transform, product with the packed spectrum f, inverse, in fewer
+  // passes; n/2 a power of 4. upper_zero: the second half of a is taken as
+  // zero (and not read).
+  void (*convolve)(int32_t n, double* a, bool upper_zero, const double* f, const FftTables& t);
+};
+extern const FftKernel fft_avx2_kernel;    // AVX2 and FMA
+extern const FftKernel fft_avx512_kernel;  // AVX-512 F and DQ as well
 
 // Portable pieces, also used by the kernels for the scalar corner cases.
 // cos and sin of pi K / N for 0 <= K < 2N, from the cosine part.

@@ -3,22 +3,21 @@
 // ..., k + 7P (P = steps) use the same filter row on inputs one period
 // apart. A small table holding, for each input offset, the eight inputs a
 // period apart lets one vector multiply-add serve eight outputs per tap.
+// Only whole runs of eight periods are done here.
 #include <immintrin.h>
 
 #include "dsp/ssrc/polyphase.h"
-
-void polyphase_run_avx2(const PolyphaseRows& rows, const int32_t* order, const int32_t* inc,
-                        int32_t steps, int32_t phase, const double* x, int32_t pos, int32_t count,
-                        double* out, int32_t out_step);
 
 namespace {
 constexpr int32_t LANES = 8;
 constexpr int32_t MAX_SPAN = 1024;  // input offsets one period may need
 }  // namespace
 
-void polyphase_run_avx512(const PolyphaseRows& rows, const int32_t* order, const int32_t* inc,
-                          int32_t steps, int32_t phase, const double* x, int32_t pos, int32_t count,
-                          double* out, int32_t out_step) {
+int32_t polyphase_periods_avx512(const PolyphaseRows& rows, const int32_t* order,
+                                 const int32_t* inc, int32_t steps, int32_t phase,
+                                 const double* x, int32_t* position, int32_t count, double* out,
+                                 int32_t out_step) {
+  int32_t pos = *position;
   // Input advance over one period, and the furthest offset a step of it
   // starts at: the table then reaches no input that the outputs do not use.
   int32_t period_advance = 0, last_offset = 0;
@@ -58,7 +57,6 @@ void polyphase_run_avx512(const PolyphaseRows& rows, const int32_t* order, const
       pos += LANES * period_advance;
     }
   }
-  if (k < count)
-    polyphase_run_avx2(rows, order, inc, steps, phase, x, pos, count - k,
-                       out + static_cast<int64_t>(k) * out_step, out_step);
+  *position = pos;
+  return k;
 }

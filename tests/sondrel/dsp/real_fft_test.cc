@@ -10,6 +10,8 @@
 #include <random>
 #include <vector>
 
+#include "dsp/cpu_features.h"
+
 namespace {
 
 struct Work {
@@ -64,11 +66,11 @@ double max_abs_diff(const std::vector<double>& a, const std::vector<double>& b) 
 class RealFftKernels : public testing::TestWithParam<int32_t> {
  protected:
   void SetUp() override {
-    real_fft_set_kernel_limit(2);
-    if (GetParam() > real_fft_kernel_level()) GTEST_SKIP() << "processor lacks these kernels";
-    real_fft_set_kernel_limit(GetParam());
+    cap_vector_level(VECTOR_AVX512);
+    if (GetParam() > vector_level()) GTEST_SKIP() << "processor lacks these kernels";
+    cap_vector_level(static_cast<VectorLevel>(GetParam()));
   }
-  void TearDown() override { real_fft_set_kernel_limit(2); }
+  void TearDown() override { cap_vector_level(VECTOR_AVX512); }
 };
 
 TEST_P(RealFftKernels, ForwardMatchesDirectTransformForEverySize) {

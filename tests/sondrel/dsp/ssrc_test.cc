@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "dsp/real_fft.h"
+#include "dsp/cpu_features.h"
 #include "resample_driver.h"
 
 namespace {
@@ -326,11 +326,11 @@ TEST(SsrcQuality, EveryKernelLevelGivesTheSameOutput) {
   for (const auto& pair : {std::pair<int32_t, int32_t>{44100, 48000}, {48000, 44100}}) {
     const std::vector<double> x = sine(1000.0, pair.first, 90000, 0.5);
     std::vector<ResampleRun> runs;
-    for (int32_t level = 0; level <= real_fft_kernel_level(); ++level) {
-      real_fft_set_kernel_limit(level);
+    for (int32_t level = VECTOR_PORTABLE; level <= vector_level(); ++level) {
+      cap_vector_level(static_cast<VectorLevel>(level));
       runs.push_back(resample(pair.first, pair.second, 1, x));
     }
-    real_fft_set_kernel_limit(2);
+    cap_vector_level(VECTOR_AVX512);
     for (size_t r = 1; r < runs.size(); ++r) {
       ASSERT_EQ(runs[r].delivered, runs[0].delivered);
       double worst = 0;
