@@ -13,11 +13,11 @@ inline uint32_t get_le32(const uint8_t* p) {
          (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
-// A 24-bit two's complement sample, sign-extended.
+// A 24-bit two's complement sample, sign-extended (written so that sample
+// loops vectorise well).
 inline int32_t get_le24_signed(const uint8_t* p) {
-  const uint32_t u = static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-                     (static_cast<uint32_t>(p[2]) << 16);
-  return static_cast<int32_t>(u ^ 0x800000u) - 0x800000;
+  return static_cast<int32_t>(p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+                              (p[2] & 0x80 ? 0xFF000000u : 0u));
 }
 
 // The low 16, 24 or 32 bits of `value`.
