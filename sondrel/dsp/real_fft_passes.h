@@ -277,7 +277,8 @@ void complex_fft(int32_t big_n, double* a, const FftTables& t) {
   // Blocks run the stages whose tables are stored (up to a quarter of N).
   const int32_t block = top4 / 4 < CACHE_BLOCK ? top4 / 4 : CACHE_BLOCK;
   for (int32_t begin = 0; begin < big_n; begin += block) {
-    for (int32_t l = 16; l <= block; l *= 4) Stages::template radix4<SIGN, false>(a, begin, begin + block, l, t.tw);
+    for (int32_t l = 16; l <= block; l *= 4)
+      Stages::template radix4<SIGN, false>(a, begin, begin + block, l, t.tw);
   }
   for (int32_t l = block * 4; l <= top4; l *= 4) {
     if (l <= big_n / 4)
@@ -353,17 +354,21 @@ void forward_below_top(int32_t big_n, double* a, bool upper_zero, const FftTable
     bit_reverse_stage4<1, false>(big_n, a);
   const int32_t block = below_top_block(big_n);
   for (int32_t begin = 0; begin < big_n; begin += block) {
-    for (int32_t l = 16; l <= block; l *= 4) Stages::template radix4<1, false>(a, begin, begin + block, l, t.tw);
+    for (int32_t l = 16; l <= block; l *= 4)
+      Stages::template radix4<1, false>(a, begin, begin + block, l, t.tw);
   }
-  for (int32_t l = block * 4; l <= big_n / 4; l *= 4) Stages::template radix4<1, false>(a, 0, big_n, l, t.tw);
+  for (int32_t l = block * 4; l <= big_n / 4; l *= 4)
+    Stages::template radix4<1, false>(a, 0, big_n, l, t.tw);
 }
 
 template <class Stages>
 void inverse_below_top(int32_t big_n, double* a, const FftTables& t) {
   const int32_t block = below_top_block(big_n);
-  for (int32_t l = big_n / 4; l >= block * 4; l /= 4) Stages::template radix4<-1, true>(a, 0, big_n, l, t.tw);
+  for (int32_t l = big_n / 4; l >= block * 4; l /= 4)
+    Stages::template radix4<-1, true>(a, 0, big_n, l, t.tw);
   for (int32_t begin = 0; begin < big_n; begin += block) {
-    for (int32_t l = block; l >= 16; l /= 4) Stages::template radix4<-1, true>(a, begin, begin + block, l, t.tw);
+    for (int32_t l = block; l >= 16; l /= 4)
+      Stages::template radix4<-1, true>(a, begin, begin + block, l, t.tw);
   }
   bit_reverse_stage4<-1, true>(big_n, a);
 }
