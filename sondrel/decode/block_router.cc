@@ -31,14 +31,9 @@ const float* slot_source(const InputFile* f, const JobSettings* s, const float* 
   return samples + offset;
 }
 
-int write_output(const JobSettings* s, FILE** outputs, int32_t k, const void* data, size_t bytes) {
-  if (k >= s->output_count || !outputs[k]) return ROUTE_OK;
-  if (std::fwrite(data, 1, bytes, outputs[k]) != bytes) {
-    std::fprintf(stderr, "Error: Unable to write to file: %s\n",
-                 k < s->out_name_slots ? s->out_names[k] : "(unnamed)");
-    return ROUTE_WRITE_FAILED;
-  }
-  return ROUTE_OK;
+int write_output(JobOutputs* outputs, int32_t k, const void* data, size_t bytes) {
+  if (!outputs || k >= outputs->count || !outputs->files[k]) return ROUTE_OK;
+  return outputs_write(outputs, k, data, bytes) ? ROUTE_OK : ROUTE_WRITE_FAILED;
 }
 
 // The selected channels as interleaved doubles, in the route's order.
@@ -63,7 +58,7 @@ void interleave_floats(const InputFile* f, const JobSettings* s, const float* sa
 }
 
 // Writes channel k of `frames` interleaved samples of `width` bytes to output k.
-int write_split(JobSettings* s, FILE** outputs, const uint8_t* block, int32_t frames,
+int write_split(JobSettings* s, JobOutputs* outputs, const uint8_t* block, int32_t frames,
                 int32_t width) {
   const int32_t n = s->selected_count;
   for (int32_t k = 0; k < n; ++k) {
@@ -71,7 +66,7 @@ int write_split(JobSettings* s, FILE** outputs, const uint8_t* block, int32_t fr
     for (int32_t i = 0; i < frames; ++i)
       std::memcpy(out + i * width, block + (static_cast<int64_t>(i) * n + k) * width,
                   static_cast<size_t>(width));
-    const int r = write_output(s, outputs, k, out, static_cast<size_t>(frames) * width);
+    const int r = write_output(outputs, k, out, static_cast<size_t>(frames) * width);
     if (r) return r;
   }
   return ROUTE_OK;
@@ -111,16 +106,16 @@ int check_stream(FormatHook* hook, InputFile* f, RouteState* route) {
 
 // 32-bit float output at the source rate.
 int route_float(InputFile* f, const float* samples, RouteState* route, JobSettings* s,
-                FILE** outputs) {
+                JobOutputs* outputs) {
   const int32_t n = s->selected_count;
   if (s->output_layout == 3) {
     interleave_floats(f, s, samples, route, s->work_buffers.floats);
-    return write_output(s, outputs, 0, s->work_buffers.floats,
+    return write_output(outputs, 0, s->work_buffers.floats,
                         static_cast<size_t>(n) * BLOCK_SAMPLES * sizeof(float));
   }
   for (int32_t k = 0; k < n; ++k) {
     const float* src = slot_source(f, s, samples, s->selected_channels[k]);
-    const int r = write_output(s, outputs, k, src ? src : kSilence, BLOCK_SAMPLES * sizeof(float));
+    const int r = write_output(outputs, k, src ? src : kSilence, BLOCK_SAMPLES * sizeof(float));
     if (r) return r;
   }
   return ROUTE_OK;
@@ -128,7 +123,7 @@ int route_float(InputFile* f, const float* samples, RouteState* route, JobSettin
 
 // Bit-depth or format conversion at the source rate.
 int route_converted(InputFile* f, const float* samples, RouteState* route, JobSettings* s,
-                    FILE** outputs) {
+                    JobOutputs* outputs) {
   const int32_t n = s->selected_count;
   WorkBuffers* w = &s->work_buffers;
   const bool doubles_out = s->out_bits == 64;
@@ -141,7 +136,7 @@ int route_converted(InputFile* f, const float* samples, RouteState* route, JobSe
       double* x = w->channel_doubles[k];
       for (int32_t i = 0; i < BLOCK_SAMPLES; ++i) x[i] = src[i];
       samples_to_pcm(x, w->channel_bytes[k], s, 1, BLOCK_SAMPLES);
-      const int r = write_output(s, outputs, k, w->channel_bytes[k],
+      const int r = write_output(outputs, k, w->channel_bytes[k],
                                  static_cast<size_t>(BLOCK_SAMPLES) * width);
       if (r) return r;
     }
@@ -150,7 +145,7 @@ int route_converted(InputFile* f, const float* samples, RouteState* route, JobSe
   interleave_doubles(f, s, samples, route, w->doubles);
   if (doubles_out) {
     if (s->output_layout == 3)
-      return write_output(s, outputs, 0, w->doubles,
+      return write_output(outputs, 0, w->doubles,
                           static_cast<size_t>(n) * BLOCK_SAMPLES * sizeof(double));
     return write_split(s, outputs, reinterpret_cast<const uint8_t*>(w->doubles), BLOCK_SAMPLES, 8);
   }
@@ -158,7 +153,7 @@ int route_converted(InputFile* f, const float* samples, RouteState* route, JobSe
   // history per channel.
   samples_to_pcm(w->doubles, w->bytes, s, n, BLOCK_SAMPLES);
   if (s->output_layout == 3 || n == 1)
-    return write_output(s, outputs, 0, w->bytes, static_cast<size_t>(n) * BLOCK_SAMPLES * width);
+    return write_output(outputs, 0, w->bytes, static_cast<size_t>(n) * BLOCK_SAMPLES * width);
   return write_split(s, outputs, w->bytes, BLOCK_SAMPLES, width);
 }
 
@@ -171,7 +166,7 @@ int32_t next_block_frames(const filterparms* fp, const ssrc* rs, const RouteStat
 }
 
 // Writes what one resampler call returned.
-int write_resampled(const ssrc* rs, JobSettings* s, FILE** outputs, int32_t all_delayed,
+int write_resampled(const ssrc* rs, JobSettings* s, JobOutputs* outputs, int32_t all_delayed,
                     int32_t skip, int32_t count) {
   if (all_delayed || count <= 0) return ROUTE_OK;
   const int32_t n = s->selected_count;
@@ -185,7 +180,7 @@ int write_resampled(const ssrc* rs, JobSettings* s, FILE** outputs, int32_t all_
   if (count > capacity - skip) count = capacity - skip;
   const uint8_t* first = block + static_cast<int64_t>(skip) * n * width;
   if (s->output_layout == 3 || n == 1)
-    return write_output(s, outputs, 0, first, static_cast<size_t>(count) * n * width);
+    return write_output(outputs, 0, first, static_cast<size_t>(count) * n * width);
   return write_split(s, outputs, first, count, width);
 }
 
@@ -195,7 +190,7 @@ int64_t inbuf_capacity(const ssrc* rs, const JobSettings* s) {
 }
 
 int route_resampled(InputFile* f, const float* samples, RouteState* route, filterparms* fp,
-                    ssrc* rs, JobSettings* s, FILE** outputs) {
+                    ssrc* rs, JobSettings* s, JobOutputs* outputs) {
   const int32_t n = s->selected_count;
   rs->flushing = 0;
   rs->total_frames = rs->frames_read + rs->block_frames;
@@ -278,7 +273,7 @@ namespace {
 
 // The selected channels of one block to the outputs, by dsp_mode.
 int route_samples(InputFile* f, const float* samples, RouteState* route, filterparms* fp,
-                  ssrc* rs, JobSettings* s, FILE** outputs) {
+                  ssrc* rs, JobSettings* s, JobOutputs* outputs) {
   if (s->output_layout == 1) {
     std::fputs("Stereo Downmix option currently unavailable\n", stderr);
     return ROUTE_ERROR;
@@ -304,14 +299,14 @@ int route_samples(InputFile* f, const float* samples, RouteState* route, filterp
 }  // namespace
 
 int route_block(FormatHook* hook, InputFile* f, const float* samples, RouteState* route,
-                filterparms* fp, ssrc* rs, JobSettings* s, FILE** outputs) {
+                filterparms* fp, ssrc* rs, JobSettings* s, JobOutputs* outputs) {
   if (check_stream(hook, f, route)) return ROUTE_ERROR;
   f->out_flags = f->stream_flags & ~(is_ac3_family(f->kind) ? 0x10 : 0x80);
   return route_samples(f, samples, route, fp, rs, s, outputs);
 }
 
 int route_silence(InputFile* f, int64_t count, RouteState* route, filterparms* fp, ssrc* rs,
-                  JobSettings* s, FILE** outputs) {
+                  JobSettings* s, JobOutputs* outputs) {
   for (int64_t b = 0; b < count; ++b) {
     const int r = route_samples(f, kSilentBuffer, route, fp, rs, s, outputs);
     if (r) return r;
@@ -320,7 +315,7 @@ int route_silence(InputFile* f, int64_t count, RouteState* route, filterparms* f
 }
 
 int drain_resampler(RouteState* route, filterparms* fp, ssrc* rs, JobSettings* s,
-                    FILE** outputs) {
+                    JobOutputs* outputs) {
   const int32_t n = s->selected_count;
   if (n < 1 || n > MAX_SELECTED) return ROUTE_OK;
   rs->total_frames = rs->frames_read + rs->inbuf_frames;

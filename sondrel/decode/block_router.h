@@ -9,6 +9,7 @@
 #include "dsp/ssrc/ssrc.h"
 #include "wav/input_file.h"
 #include "wav/job_settings.h"
+#include "wav/outputs.h"
 
 constexpr int ROUTE_OK = 0;
 constexpr int ROUTE_ERROR = 1;         // stream change or downmix, already reported
@@ -35,13 +36,13 @@ void route_start(RouteState* route, const InputFile* file, const JobSettings* se
 
 // Routes one decoded block of the library's sample buffer.
 int route_block(FormatHook* hook, InputFile* file, const float* samples, RouteState* route,
-                filterparms* fp, ssrc* rs, JobSettings* settings, FILE** outputs);
+                filterparms* fp, ssrc* rs, JobSettings* settings, JobOutputs* outputs);
 
 // Routes `count` blocks of silence in place of blocks that could not be
 // decoded, so the audio after them keeps its time.
 int route_silence(InputFile* file, int64_t count, RouteState* route, filterparms* fp, ssrc* rs,
-                  JobSettings* settings, FILE** outputs);
+                  JobSettings* settings, JobOutputs* outputs);
 
 // Drains the resampler at the end of the input (dsp_mode 2 and 3).
 int drain_resampler(RouteState* route, filterparms* fp, ssrc* rs, JobSettings* settings,
-                    FILE** outputs);
+                    JobOutputs* outputs);

@@ -12,6 +12,7 @@
 #include "dsp/noise_shaper.h"
 #include "report/halt.h"
 #include "report/progress.h"
+#include "wav/outputs.h"
 #include "wav/wav_writer.h"
 
 namespace {
@@ -33,25 +34,22 @@ int make_job_decoder(const InputFile* file) {
   return 0;
 }
 
-// Each output writes through a buffer of its own this large, so six mono
-// outputs cost few system calls.
-constexpr size_t kOutputBuffer = 1 << 18;
-
 // Creates the outputs and writes their header image. Returns 1 when one
 // cannot be created (the ones made before it are closed).
-int create_outputs(JobSettings* s, FILE** outputs, char* buffers, const uint8_t* header,
-                   size_t header_bytes) {
-  for (int32_t k = 0; k < s->output_count; ++k) {
-    outputs[k] = k < s->out_name_slots ? std::fopen(s->out_names[k], "wb") : nullptr;
-    if (outputs[k] && buffers)
-      std::setvbuf(outputs[k], buffers + k * kOutputBuffer, _IOFBF, kOutputBuffer);
-    if (!outputs[k] || std::fwrite(header, 1, header_bytes, outputs[k]) != header_bytes) {
-      std::fputs("Unable to write to file. File may be open, disk error etc...\n", stderr);
-      wav_outputs_close(s, outputs);
+int create_outputs(JobSettings* s, JobOutputs* outputs, const uint8_t* header,
+                   int32_t header_bytes) {
+  const int32_t count = s->output_count < s->out_name_slots ? s->output_count : s->out_name_slots;
+  int32_t failed = 0;
+  switch (outputs_create(outputs, s->out_names, count, header, header_bytes, 0, &failed)) {
+    case OUTPUTS_CREATED:
+      return 0;
+    case OUTPUTS_NO_MEMORY:
+      std::fputs("Error: Not enough memory for the job's buffers.\n", stderr);
       return 1;
-    }
+    default:
+      std::fputs("Unable to write to file. File may be open, disk error etc...\n", stderr);
+      return 1;
   }
-  return 0;
 }
 
 // Decodes one gathered frame of `blocks` blocks (the count its header
@@ -59,7 +57,7 @@ int create_outputs(JobSettings* s, FILE** outputs, char* buffers, const uint8_t*
 // block failure) are routed as silence and make the frame a damaged one.
 // Returns a ROUTE_ result.
 int decode_frame(FrameGatherer* g, InputFile* f, int32_t blocks, RouteState* route,
-                 filterparms* fp, ssrc* rs, JobSettings* s, FILE** outputs, bool* damaged) {
+                 filterparms* fp, ssrc* rs, JobSettings* s, JobOutputs* outputs, bool* damaged) {
   FormatHook* hook = decoder_slots.hook;
   double level = 1.0, bias = 0.0;
   int32_t done = 0;
@@ -100,7 +98,7 @@ int decode_frame(FrameGatherer* g, InputFile* f, int32_t blocks, RouteState* rou
 // `replaced` counts the frames replaced with silence: damaged frames, and
 // the whole frames a stretch without sync between two frames held.
 int decode_loop(FILE* stream, InputFile* f, filterparms* fp, ssrc* rs, JobSettings* s,
-                FILE** outputs, int64_t* replaced) {
+                JobOutputs* outputs, int64_t* replaced) {
   FrameGatherer* g = static_cast<FrameGatherer*>(std::malloc(sizeof(FrameGatherer)));
   if (!g) return ROUTE_ERROR;
   RouteState route;
@@ -124,7 +122,7 @@ int decode_loop(FILE* stream, InputFile* f, filterparms* fp, ssrc* rs, JobSettin
         break;
       }
       if (answer == 2) {  // headers could not all be fixed: stop without a second close
-        wav_outputs_close(s, outputs);
+        outputs_close(outputs);
         result = LOOP_ABORTED;
         break;
       }
@@ -185,8 +183,7 @@ int decode_loop(FILE* stream, InputFile* f, filterparms* fp, ssrc* rs, JobSettin
   return result;
 }
 
-int decode_job(FILE* stream, InputFile* file, filterparms* fp, ssrc* rs, JobSettings* s,
-               FILE** outputs) {
+int decode_job(FILE* stream, InputFile* file, filterparms* fp, ssrc* rs, JobSettings* s) {
   const bool multichannel = s->output_layout == 3;
   if (multichannel) {
     int32_t order[MAX_SELECTED];
@@ -197,13 +194,10 @@ int decode_job(FILE* stream, InputFile* file, filterparms* fp, ssrc* rs, JobSett
                     0);
   }
   if (make_job_decoder(file)) return 1;
-  // Released at the end, when every output is closed (by the size fix, the
-  // error path or the halt dialogue).
-  char* buffers = static_cast<char*>(
-      std::malloc(static_cast<size_t>(s->output_count > 0 ? s->output_count : 1) * kOutputBuffer));
-  if (create_outputs(s, outputs, buffers, multichannel ? wav_extensible_header : wav_plain_header,
+  JobOutputs job_outputs;
+  JobOutputs* outputs = &job_outputs;
+  if (create_outputs(s, outputs, multichannel ? wav_extensible_header : wav_plain_header,
                      multichannel ? EXTENSIBLE_HEADER_BYTES : PLAIN_HEADER_BYTES)) {
-    std::free(buffers);
     slot_release_family(file->kind);
     return 1;
   }
@@ -224,7 +218,7 @@ int decode_job(FILE* stream, InputFile* file, filterparms* fp, ssrc* rs, JobSett
   int64_t replaced = 0;
   int result = decode_loop(stream, file, fp, rs, s, outputs, &replaced);
   if (shaped) shaper_close(shaper_channels);
-  if (result == ROUTE_OK && wav_outputs_flush(s, outputs)) result = ROUTE_WRITE_FAILED;
+  if (result == ROUTE_OK && outputs_flush(outputs)) result = ROUTE_WRITE_FAILED;
   if (result == ROUTE_OK) {
     char elapsed[64];
     std::fprintf(stderr,
@@ -240,9 +234,8 @@ int decode_job(FILE* stream, InputFile* file, filterparms* fp, ssrc* rs, JobSett
                  static_cast<long long>(replaced));
   // Every output keeps exactly what was decoded before the end or the stop,
   // with sizes that match it.
-  if (result != LOOP_ABORTED) wav_fix_sizes(s, outputs);
-  wav_outputs_close(s, outputs);  // nothing is left open; the buffers can go
-  std::free(buffers);
+  if (result != LOOP_ABORTED) wav_fix_sizes(outputs);
+  outputs_release(outputs);  // nothing is left open
   slot_release_family(file->kind);
   return 0;
 }

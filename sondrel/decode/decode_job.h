@@ -9,5 +9,4 @@
 
 // Returns 1 when an output cannot be created, else 0 (it reports the outcome
 // of the decoding itself).
-int decode_job(FILE* stream, InputFile* file, filterparms* fp, ssrc* state, JobSettings* settings,
-               FILE** outputs);
+int decode_job(FILE* stream, InputFile* file, filterparms* fp, ssrc* state, JobSettings* settings);

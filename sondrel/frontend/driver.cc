@@ -1,4 +1,4 @@
-// Job driver. Every per-file buffer (labels, output names, handle table,
+// Job driver. Every per-file buffer (labels, output names,
 // resampler records and the jobs' work buffers) is released after each file,
 // whatever happened to it, and nothing is left when the run ends.
 #include "frontend/driver.h"
@@ -35,7 +35,6 @@ enum Step { NEXT_FILE, END_RUN };
 struct FileJob {
   FILE* stream = nullptr;      // the input, open unless closed for interleaving
   char* stream_buffer = nullptr;  // its stdio buffer
-  FILE** outputs = nullptr;    // the job's output handles
   filterparms* fp = nullptr;   // resampler records, for dsp_mode 2 and 3
   ssrc* rs = nullptr;
   bool started = false;        // the job itself ran (and may have written outputs)
@@ -199,7 +198,7 @@ namespace {
 // Output names: all channels off means no output; else the names are made
 // while the job header is printed. Returns false when the file is skipped.
 bool prepare_outputs(JobSettings* s, InputFile* files, int32_t i, const RunValues& run,
-                     int32_t slots, FileJob* job) {
+                     int32_t slots) {
   const InputFile& f = files[i];
   s->output_count = -1;
   int32_t off = 0;
@@ -212,10 +211,7 @@ bool prepare_outputs(JobSettings* s, InputFile* files, int32_t i, const RunValue
   if (alloc_out_names(s, one_output ? 1 : s->selected_count)) return false;
   if (print_job_header(files, i, s)) return false;
   if (s->output_count > s->out_name_slots) s->output_count = s->out_name_slots;
-  if (check_output_names(s, files, i)) return false;
-  job->outputs = static_cast<FILE**>(
-      std::calloc(static_cast<size_t>(s->output_count > 0 ? s->output_count : 1), sizeof(FILE*)));
-  return job->outputs != nullptr;
+  return check_output_names(s, files, i) == 0;
 }
 
 // dsp_mode and the resampler set-up. Returns false when the job cannot run.
@@ -235,8 +231,6 @@ bool configure_samples(JobSettings* s, InputFile* f, FileJob* job) {
 
 // Releases everything the file's job held.
 void release_job(JobSettings* s, int32_t kind, FileJob* job) {
-  std::free(job->outputs);
-  job->outputs = nullptr;
   free_job_buffers(s, kind);
   if (job->fp && job->rs) ssrc_free(job->fp, job->rs);
   std::free(job->fp);
@@ -293,13 +287,13 @@ int run_one_job(JobSettings* s, InputFile* files, int32_t i, FileJob* job, RunVa
                 int32_t slots, RunFiles* run_files) {
   InputFile* f = &files[i];
   if (!(s->multichannel_out && s->group_size > 1) && !select_channels(s, f, run)) return 0;
-  if (!prepare_outputs(s, files, i, *run, slots, job)) return 0;
+  if (!prepare_outputs(s, files, i, *run, slots)) return 0;
   if (run_files_check_outputs(run_files, s)) return 0;
   if (!configure_samples(s, f, job)) return NOT_CONFIGURED;
   job->started = true;
   const int result =
-      f->kind == KIND_PCM_WAV ? pcm_job(job->stream, files, job->fp, job->rs, s, job->outputs)
-                              : decode_job(job->stream, f, job->fp, job->rs, s, job->outputs);
+      f->kind == KIND_PCM_WAV ? pcm_job(job->stream, files, job->fp, job->rs, s)
+                              : decode_job(job->stream, f, job->fp, job->rs, s);
   run_files_note_outputs(run_files, s);
   return result;
 }

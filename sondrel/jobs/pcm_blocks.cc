@@ -13,6 +13,24 @@ namespace {
 
 constexpr int32_t BLOCK_FRAMES = 512;
 
+// Room for `bytes` in output k's stage; nullptr (the job's write failed)
+// when the stage could not be written out.
+uint8_t* stage_reserve(PcmJob* job, int32_t k, size_t bytes) {
+  uint8_t* room = outputs_reserve(&job->outputs, k, bytes);
+  if (!room) job->write_failed = 1;
+  return room;
+}
+
+void stage_commit(PcmJob* job, int32_t k, size_t bytes) {
+  outputs_commit(&job->outputs, k, bytes);
+}
+
+bool write_output(PcmJob* job, int32_t k, const void* data, size_t bytes) {
+  if (outputs_write(&job->outputs, k, data, bytes)) return true;
+  job->write_failed = 1;
+  return false;
+}
+
 // Copies channel `channel` of `frames` interleaved frames of `channels`
 // samples of `width` bytes into `dst`. A 24-bit sample moves as 4 bytes
 // whose last byte the next sample overwrites; the buffers have the slack

@@ -71,28 +71,27 @@ int32_t fill_header(const PcmJob& job) {
 }
 
 // Creates every output and writes its header. Returns false after printing
-// why (standard output).
-bool open_outputs(PcmJob* job, int32_t header_bytes) {
+// why.
+bool open_outputs(PcmJob* job, int32_t header_bytes, size_t largest_write) {
   JobSettings* s = job->settings;
   const uint8_t* image = header_bytes == EXTENSIBLE_HEADER_BYTES ? wav_extensible_header
                                                                   : wav_plain_header;
-  for (int32_t k = 0; k < s->output_count; ++k) {
-    job->outputs[k] = std::fopen(s->out_names[k], "wb");
-    if (job->outputs[k]) std::setvbuf(job->outputs[k], nullptr, _IONBF, 0);  // staged by the job
-    if (!job->outputs[k]) {
+  int32_t k = 0;
+  switch (outputs_create(&job->outputs, s->out_names, s->output_count, image, header_bytes,
+                         largest_write, &k)) {
+    case OUTPUTS_CREATED:
+      return true;
+    case OUTPUTS_OPEN_FAILED:
       std::printf("Error: Unable to open output file: %s", s->out_names[k]);
       std::fflush(stdout);
-      wav_outputs_close(s, job->outputs);
       return false;
-    }
-    if (std::fwrite(image, 1, static_cast<size_t>(header_bytes), job->outputs[k]) !=
-        static_cast<size_t>(header_bytes)) {
+    case OUTPUTS_HEADER_FAILED:
       std::fprintf(stderr, "Error: Unable to write to file: %s\n", s->out_names[k]);
-      wav_outputs_close(s, job->outputs);
       return false;
-    }
+    default:
+      std::fputs("Error: Not enough memory for the job's buffers.\n", stderr);
+      return false;
   }
-  return true;
 }
 
 // Opens the interleave group's inputs (or positions the single input) at the
@@ -151,13 +150,16 @@ int run_blocks(PcmJob* job) {
   for (;;) {
     if (halt_flag) {
       // Everything staged goes to the files before their sizes are fixed.
-      if (!flush_stages(job)) return 0;
-      const int answer = halt_and_ask(s, job->outputs);
-      if (answer == 1) return 1;
-      if (answer == 2) {
+      if (outputs_flush(&job->outputs)) {
+        job->write_failed = 1;
+        return 0;
+      }
+      const int answer = halt_and_ask(s, &job->outputs);
+      if (answer == HALT_ABORT) return 1;
+      if (answer == HALT_FIX_FAILED) {
         // The outputs could not all be reopened for their sizes: the job
         // cannot go on writing, so it ends as an abort.
-        wav_outputs_close(s, job->outputs);
+        outputs_close(&job->outputs);
         return 1;
       }
     }
@@ -185,16 +187,15 @@ int run_job(PcmJob* job) {
   JobSettings* s = job->settings;
   const int32_t header_bytes = fill_header(*job);
   s->extensible_header = header_bytes == EXTENSIBLE_HEADER_BYTES;  // where the size fix writes
-  if (!open_outputs(job, header_bytes)) return 0;
+  if (!open_outputs(job, header_bytes, largest_write(*job))) return 0;
   // From here on a job that cannot start leaves its outputs as empty WAVs.
   if (!position_inputs(job)) {
-    wav_fix_sizes(s, job->outputs);
+    wav_fix_sizes(&job->outputs);
     return 0;
   }
-  if (!block_io_open(job, job->kind == PCM_INTERLEAVE ? s->group_size : 1, block_bytes(*job),
-                     largest_write(*job))) {
+  if (!block_io_open(job, job->kind == PCM_INTERLEAVE ? s->group_size : 1, block_bytes(*job))) {
     std::fputs("Error: Not enough memory for the job's buffers.\n", stderr);
-    wav_fix_sizes(s, job->outputs);
+    wav_fix_sizes(&job->outputs);
     return 0;
   }
   const bool dither = s->dither_type != 0 && !(s->out_float && s->out_bits == 64);
@@ -204,7 +205,7 @@ int run_job(PcmJob* job) {
     if (shaper_open(s->out_rate, output_channels(*job), low, high, s->dither_type, s->pdf_type,
                     s->noise_amplitude)) {
       std::fputs("Error: Not enough memory for dither.\n", stderr);
-      wav_fix_sizes(s, job->outputs);
+      wav_fix_sizes(&job->outputs);
       return 0;
     }
   }
@@ -213,9 +214,8 @@ int run_job(PcmJob* job) {
   if (dither) shaper_close(output_channels(*job));
   if (aborted) return 1;
 
-  const bool written =
-      flush_stages(job) && !job->write_failed && wav_outputs_flush(s, job->outputs) == 0;
-  wav_fix_sizes(s, job->outputs);
+  const bool written = !job->write_failed && outputs_flush(&job->outputs) == 0;
+  wav_fix_sizes(&job->outputs);
   if (written) {
     char duration[64];
     std::fprintf(stderr, "%s: Completed. [%s                   \n", s->status_label,
@@ -228,8 +228,7 @@ int run_job(PcmJob* job) {
 
 }  // namespace
 
-int pcm_job(FILE* stream, InputFile* files, filterparms* fp, ssrc* state, JobSettings* s,
-            FILE** outputs) {
+int pcm_job(FILE* stream, InputFile* files, filterparms* fp, ssrc* state, JobSettings* s) {
   PcmJob job;
   std::memset(&job, 0, sizeof job);
   job.input = stream;
@@ -238,7 +237,6 @@ int pcm_job(FILE* stream, InputFile* files, filterparms* fp, ssrc* state, JobSet
   job.fp = fp;
   job.rs = state;
   job.settings = s;
-  job.outputs = outputs;
   job.kind = job_kind(s);
   job.in_bytes = job.file->bits / 8;
   job.out_bytes = s->out_bits / 8;
@@ -247,7 +245,7 @@ int pcm_job(FILE* stream, InputFile* files, filterparms* fp, ssrc* state, JobSet
 
   const int result = run_job(&job);
 
-  wav_outputs_close(s, outputs);
+  outputs_release(&job.outputs);
   if (s->group_files)
     for (int32_t g = 0; g < s->group_size; ++g)
       if (s->group_files[g]) {

@@ -9,6 +9,7 @@
 #include "jobs/block_io.h"
 #include "wav/input_file.h"
 #include "wav/job_settings.h"
+#include "wav/outputs.h"
 
 enum PcmJobKind : int32_t { PCM_INTERLEAVE, PCM_REPACK, PCM_CONVERT, PCM_SPLIT };
 
@@ -20,7 +21,7 @@ struct PcmJob {
   filterparms* fp;                     // resampler, for dsp_mode 2 and 3
   ssrc* rs;
   JobSettings* settings;
-  FILE** outputs;                      // output_count handles
+  JobOutputs outputs;                  // the job's output files
   int32_t kind;                        // PcmJobKind
   int32_t in_bytes;                    // bytes per input sample
   int32_t out_bytes;                   // bytes per output sample
@@ -30,14 +31,12 @@ struct PcmJob {
   int64_t progress_total;
   int32_t write_failed;                // 1 once an output could not be written
   InputChunk chunks[MAX_SELECTED];     // per input (block_io)
-  OutputStage stages[MAX_SELECTED];    // per output
   uint8_t* io_memory;
 };
 
 // Runs the job for files[settings->file_index]. Returns 1 when the user
 // aborted at the halt prompt, else 0.
-int pcm_job(FILE* stream, InputFile* files, filterparms* fp, ssrc* state, JobSettings* settings,
-            FILE** outputs);
+int pcm_job(FILE* stream, InputFile* files, filterparms* fp, ssrc* state, JobSettings* settings);
 
 // Processes one block. Returns 1 when the input is finished (or an output
 // failed), else 0.

@@ -7,7 +7,6 @@
 
 #include "platform/platform.h"
 #include "report/progress.h"
-#include "wav/wav_writer.h"
 
 volatile sig_atomic_t halt_flag = 0;
 
@@ -29,32 +28,20 @@ static bool user_resumes() {
   return answer == 'y' || answer == 'Y';
 }
 
-// Reopens every closed output for appending. Returns false at the first
-// that cannot be opened; the ones before it stay open.
-static bool reopen_outputs(JobSettings* settings, FILE** outputs) {
-  for (int32_t k = 0; k < settings->output_count; ++k) {
-    if (outputs[k]) continue;
-    const char* name = k < settings->out_name_slots ? settings->out_names[k] : nullptr;
-    outputs[k] = name ? std::fopen(name, "ab") : nullptr;
-    if (!outputs[k]) return false;
-  }
-  return true;
-}
-
-int halt_and_ask(JobSettings* settings, FILE** outputs) {
+int halt_and_ask(JobSettings* settings, JobOutputs* outputs) {
   std::fflush(stdout);
   const double halted_at = now_seconds();
-  if (wav_fix_sizes(settings, outputs) != 0) return 2;
+  if (wav_fix_sizes(outputs) != 0) return HALT_FIX_FAILED;
   std::fprintf(stderr,
                "\r%s: Halted (Free up disc space/check output files - close on resume)",
                settings->status_label);
   for (;;) {
     if (!user_resumes()) {
-      wav_outputs_close(settings, outputs);  // any reopened before a failed resume
+      outputs_close(outputs);  // any reopened before a failed resume
       std::fprintf(stderr, "Processing: Aborted by user!%51s\r", "");
-      return 1;
+      return HALT_ABORT;
     }
-    if (reopen_outputs(settings, outputs)) break;
+    if (outputs_reopen(outputs) == 0) break;
     std::printf("Unable to write to file. Please close any open output wavs and try again!\n");
     std::fflush(stdout);
   }
@@ -62,5 +49,5 @@ int halt_and_ask(JobSettings* settings, FILE** outputs) {
   settings->paused_time += now_seconds() - halted_at;
   halt_flag = 0;
   arm_ctrl_c();
-  return 0;
+  return HALT_RESUME;
 }

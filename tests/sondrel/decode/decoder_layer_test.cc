@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "decode/ac3_decoder.h"
 #include "decode/block_router.h"
@@ -12,7 +13,9 @@
 #include "decode/routing.h"
 #include "decode/stream_layout.h"
 #include "decode/stream_scan.h"
+#include "test_files.h"
 #include "tones.h"
+#include "wav/wav_writer.h"
 
 namespace {
 
@@ -378,20 +381,29 @@ TEST(Routing, SlotWithoutRoutingEntryDeliversSilence) {
   s.selected_channels[1] = 7;  // an extension slot: no entry
   s.output_count = 2;
   ASSERT_EQ(alloc_work_buffers(&s.work_buffers, 2, 256, 256), 0);
-  FILE* outputs[2] = {std::tmpfile(), std::tmpfile()};
+  TempDir dir;
+  std::string names[2] = {dir.file("lfe"), dir.file("none")};
+  char* name_table[2] = {names[0].data(), names[1].data()};
+  JobOutputs outputs;
+  int32_t failed = 0;
+  ASSERT_EQ(outputs_create(&outputs, name_table, 2, wav_plain_header, 0, 0, &failed),
+            OUTPUTS_CREATED);
   FormatHook* hook = format_hook_create(KIND_DTS);
   RouteState route;
   route_start(&route, &f, &s);
   std::vector<float> samples(LIBRARY_BUFFER_SAMPLES);
   for (int32_t i = 0; i < LIBRARY_BUFFER_SAMPLES; ++i) samples[i] = static_cast<float>(i + 1);
-  ASSERT_EQ(route_block(hook, &f, samples.data(), &route, nullptr, nullptr, &s, outputs), ROUTE_OK);
+  ASSERT_EQ(route_block(hook, &f, samples.data(), &route, nullptr, nullptr, &s, &outputs),
+            ROUTE_OK);
+  outputs_release(&outputs);
   for (int k = 0; k < 2; ++k) {
-    std::vector<float> got(BLOCK_SAMPLES + 1, -1.0f);
-    std::rewind(outputs[k]);
-    ASSERT_EQ(std::fread(got.data(), sizeof(float), got.size(), outputs[k]), 256u);
-    for (int32_t i = 0; i < BLOCK_SAMPLES; ++i)
-      ASSERT_EQ(got[i], k == 0 ? samples[5 * BLOCK_SAMPLES + i] : 0.0f) << k << " " << i;
-    std::fclose(outputs[k]);
+    const Bytes got = read_file(names[k]);
+    ASSERT_EQ(got.size(), BLOCK_SAMPLES * sizeof(float));
+    for (int32_t i = 0; i < BLOCK_SAMPLES; ++i) {
+      float v;
+      std::memcpy(&v, got.data() + 4 * i, 4);
+      ASSERT_EQ(v, k == 0 ? samples[5 * BLOCK_SAMPLES + i] : 0.0f) << k << " " << i;
+    }
   }
   free_work_buffers(&s.work_buffers);
   format_hook_release(hook);

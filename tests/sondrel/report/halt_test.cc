@@ -15,6 +15,7 @@
 #include "platform/platform.h"
 #include "report/halt.h"
 #include "test_files.h"
+#include "wav/outputs.h"
 #include "wav/wav_writer.h"
 
 namespace {
@@ -96,32 +97,36 @@ class Halt : public testing::Test {
  protected:
   TempDir dir;
   JobSettings s;
-  FILE* outputs[2] = {nullptr, nullptr};
+  JobOutputs out;
+  FILE* const* outputs = out.files;
   std::string names[2];
 
   void SetUp() override {
     init_job_settings(&s);
     std::snprintf(s.status_label, sizeof s.status_label, "Processing");
-    s.output_count = 2;
     ASSERT_EQ(alloc_out_names(&s, 2), 0);
     for (int k = 0; k < 2; ++k) {
       names[k] = dir.file("out-" + std::to_string(k) + ".wav");
       std::snprintf(s.out_names[k], OUT_NAME_CAPACITY, "%s", names[k].c_str());
-      outputs[k] = std::fopen(names[k].c_str(), "wb");
-      ASSERT_NE(outputs[k], nullptr);
-      std::fwrite(wav_plain_header, 1, PLAIN_HEADER_BYTES, outputs[k]);
-      std::fwrite(std::string(k == 0 ? 100 : 40, 'a').data(), 1, k == 0 ? 100 : 40, outputs[k]);
     }
+    int32_t failed = 0;
+    ASSERT_EQ(outputs_create(&out, s.out_names, 2, wav_plain_header, PLAIN_HEADER_BYTES, 0,
+                             &failed),
+              OUTPUTS_CREATED);
+    write(0, std::string(100, 'a'));
+    write(1, std::string(40, 'a'));
     halt_flag = 1;
     fake_ms = 5000;
     platform_set_clock(fake_clock);
   }
   void TearDown() override {
     platform_set_clock(nullptr);
-    for (FILE*& f : outputs)
-      if (f) std::fclose(f);
+    outputs_release(&out);
     free_out_names(&s);
     halt_flag = 0;
+  }
+  void write(int k, const std::string& text) {
+    ASSERT_TRUE(outputs_write(&out, k, text.data(), text.size()));
   }
   uint32_t data_size(int k) { return get_u32(read_file(names[k]), 40); }
 };
@@ -143,7 +148,7 @@ TEST(CtrlC, HandlerOnlySetsTheFlagAndArmingInstallsIt) {
 TEST_F(Halt, NoAbortsWithFixedHeadersAndClosedOutputs) {
   Console console;
   console.type("n\n");
-  const int result = halt_and_ask(&s, outputs);
+  const int result = halt_and_ask(&s, &out);
   const std::string err = console.drain(2);
   const std::string out = console.drain(1);
   EXPECT_EQ(result, 1);
@@ -160,7 +165,7 @@ TEST_F(Halt, NoAbortsWithFixedHeadersAndClosedOutputs) {
 TEST_F(Halt, EndOfInputAborts) {
   Console console;
   console.end_input();
-  const int result = halt_and_ask(&s, outputs);
+  const int result = halt_and_ask(&s, &out);
   EXPECT_EQ(console.drain(2), halted + question + aborted);
   EXPECT_EQ(result, 1);
   EXPECT_EQ(outputs[0], nullptr);
@@ -170,7 +175,7 @@ TEST_F(Halt, YesReopensForAppendingAndLeavesTheHaltOutOfTheTime) {
   s.paused_time = 1.0;
   Console console;
   console.type("\nY\n");  // line ends are passed over; upper case counts
-  const int result = halt_and_ask(&s, outputs);
+  const int result = halt_and_ask(&s, &out);
   EXPECT_EQ(console.drain(2), halted + question);
   EXPECT_EQ(result, 0);
   EXPECT_EQ(halt_flag, 0);
@@ -179,8 +184,8 @@ TEST_F(Halt, YesReopensForAppendingAndLeavesTheHaltOutOfTheTime) {
   ASSERT_NE(outputs[1], nullptr);
   // Sizes are already valid while halted; new samples go after the old ones.
   EXPECT_EQ(data_size(0), 100u);
-  std::fputs("bbbb", outputs[0]);
-  ASSERT_EQ(wav_fix_sizes(&s, outputs), 0);
+  write(0, "bbbb");
+  ASSERT_EQ(wav_fix_sizes(&out), 0);
   const Bytes first = read_file(names[0]);
   ASSERT_EQ(first.size(), 148u);
   EXPECT_EQ(first[143], 'a');
@@ -197,7 +202,7 @@ TEST_F(Halt, AnOutputThatCannotBeReopenedAsksAgain) {
   Console console;
   std::string held = names[1] + ".held";
   int result = -1;
-  std::thread job([&] { result = halt_and_ask(&s, outputs); });
+  std::thread job([&] { result = halt_and_ask(&s, &out); });
   // While the question waits, output 1's name is taken by a directory.
   console.wait_for(2, question);
   ASSERT_EQ(rename(names[1].c_str(), held.c_str()), 0);
@@ -217,8 +222,8 @@ TEST_F(Halt, AnOutputThatCannotBeReopenedAsksAgain) {
   EXPECT_EQ(console.drain(2), halted + question + question);
   ASSERT_NE(outputs[0], nullptr);
   ASSERT_NE(outputs[1], nullptr);
-  std::fputs("cc", outputs[1]);
-  ASSERT_EQ(wav_fix_sizes(&s, outputs), 0);
+  write(1, "cc");
+  ASSERT_EQ(wav_fix_sizes(&out), 0);
   EXPECT_EQ(data_size(1), 42u);
   EXPECT_EQ(halt_flag, 0);
   signal(SIGINT, SIG_DFL);
@@ -226,13 +231,13 @@ TEST_F(Halt, AnOutputThatCannotBeReopenedAsksAgain) {
 
 TEST_F(Halt, GivingUpAfterAFailedReopenClosesWhatWasReopened) {
   Console console;
-  ASSERT_EQ(wav_fix_sizes(&s, outputs), 0);  // as if halted once before
+  ASSERT_EQ(wav_fix_sizes(&out), 0);  // as if halted once before
   ASSERT_EQ(unlink(names[1].c_str()), 0);
   ASSERT_EQ(mkdir(names[1].c_str(), 0700), 0);
-  outputs[0] = std::fopen(names[0].c_str(), "ab");  // a resume that got one open
+  out.files[0] = std::fopen(names[0].c_str(), "ab");  // a resume that got one open
   halt_flag = 1;
   console.type("y\nn\n");
-  const int result = halt_and_ask(&s, outputs);
+  const int result = halt_and_ask(&s, &out);
   EXPECT_EQ(result, 1);
   EXPECT_EQ(console.drain(1),
             "Unable to write to file. Please close any open output wavs and try again!\n");
@@ -247,7 +252,7 @@ TEST_F(Halt, AHeaderThatCannotBeFixedEndsTheDialogueAtOnce) {
   ASSERT_EQ(unlink(names[0].c_str()), 0);
   ASSERT_EQ(mkdir(names[0].c_str(), 0700), 0);
   console.type("y\n");
-  const int result = halt_and_ask(&s, outputs);
+  const int result = halt_and_ask(&s, &out);
   EXPECT_EQ(result, 2);
   EXPECT_EQ(console.drain(1), "Unable to write to file. Please close all open output wavs!\n");
   EXPECT_EQ(console.drain(2), "");  // no question asked

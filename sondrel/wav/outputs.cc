@@ -1,0 +1,188 @@
+// A job's output files: creation with the header image, staged writes,
+// flush, close and reopen, and the size fix of their headers.
+#include "wav/outputs.h"
+
+#include <sys/types.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "wav/wav_writer.h"
+
+namespace {
+
+constexpr size_t STAGE_BYTES = 1 << 20;
+// Spare bytes after each stage: sample moves may reach a few bytes past the
+// samples they carry (a 24-bit sample moves as 4 bytes).
+constexpr size_t STAGE_SLACK = 16;
+
+const char* name_of(const JobOutputs* o, int32_t k) {
+  return o->names && o->names[k] ? o->names[k] : "(unnamed)";
+}
+
+bool report_write_failed(const JobOutputs* o, int32_t k) {
+  std::fprintf(stderr, "Error: Unable to write to file: %s\n", name_of(o, k));
+  return false;
+}
+
+// Writes straight to output k's file.
+bool write_file(JobOutputs* o, int32_t k, const void* data, size_t bytes) {
+  if (bytes == 0) return true;
+  if (o->files[k] && std::fwrite(data, 1, bytes, o->files[k]) == bytes) return true;
+  return report_write_failed(o, k);
+}
+
+// Writes output k's stage to its file and empties it.
+bool flush_stage(JobOutputs* o, int32_t k) {
+  const size_t used = o->staged[k];
+  o->staged[k] = 0;
+  return write_file(o, k, o->stage[k], used);
+}
+
+void put32(uint8_t* at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// A size field: the count, or the largest value 32 bits hold when it is larger.
+uint32_t clamp_size(int64_t size) {
+  if (size <= 0) return 0;
+  if (size > 0xFFFFFFFFll) return 0xFFFFFFFFu;
+  return static_cast<uint32_t>(size);
+}
+
+int write_u32_at(FILE* file, off_t offset, uint32_t value) {
+  uint8_t bytes[4];
+  put32(bytes, value);
+  if (fseeko(file, offset, SEEK_SET) != 0) return 1;
+  return std::fwrite(bytes, 1, 4, file) == 4 ? 0 : 1;
+}
+
+// Writes the sizes of a reopened output from its length. Returns 0 or 1.
+int write_sizes(FILE* file, int32_t header_bytes) {
+  if (fseeko(file, 0, SEEK_END) != 0) return 1;
+  const off_t size = ftello(file);
+  if (size < 0) return 1;
+  if (size <= PLAIN_HEADER_BYTES) return 0;  // no samples: the header stays as written
+  if (write_u32_at(file, 4, clamp_size(size - 8))) return 1;
+  return write_u32_at(file, header_bytes - 4, clamp_size(size - header_bytes));
+}
+
+int fix_failed() {
+  std::printf("Unable to write to file. Please close all open output wavs!\n");
+  std::fflush(stdout);
+  return 1;
+}
+
+// Opens output k's file in `mode`, unbuffered: its stage does the buffering.
+FILE* open_output(const JobOutputs* o, int32_t k, const char* mode) {
+  FILE* file = o->names && o->names[k] ? std::fopen(o->names[k], mode) : nullptr;
+  if (file) std::setvbuf(file, nullptr, _IONBF, 0);
+  return file;
+}
+
+}  // namespace
+
+int32_t outputs_create(JobOutputs* o, char* const* names, int32_t count, const uint8_t* header,
+                       int32_t header_bytes, size_t largest_write, int32_t* failed) {
+  std::memset(o, 0, sizeof *o);
+  *failed = 0;
+  if (count < 0 || count > MAX_OUTPUTS) return OUTPUTS_NO_MEMORY;
+  o->count = count;
+  o->names = names;
+  o->header_bytes = header_bytes;
+  o->stage_capacity = std::max(STAGE_BYTES, largest_write);
+  if (count > 0) {
+    o->memory = static_cast<uint8_t*>(
+        std::calloc(static_cast<size_t>(count), o->stage_capacity + STAGE_SLACK));
+    if (!o->memory) {
+      o->count = 0;
+      return OUTPUTS_NO_MEMORY;
+    }
+  }
+  for (int32_t k = 0; k < count; ++k)
+    o->stage[k] = o->memory + static_cast<size_t>(k) * (o->stage_capacity + STAGE_SLACK);
+  for (int32_t k = 0; k < count; ++k) {
+    *failed = k;
+    o->files[k] = open_output(o, k, "wb");
+    if (!o->files[k]) {
+      outputs_close(o);
+      return OUTPUTS_OPEN_FAILED;
+    }
+    if (std::fwrite(header, 1, static_cast<size_t>(header_bytes), o->files[k]) !=
+        static_cast<size_t>(header_bytes)) {
+      outputs_close(o);
+      return OUTPUTS_HEADER_FAILED;
+    }
+  }
+  return OUTPUTS_CREATED;
+}
+
+uint8_t* outputs_reserve(JobOutputs* o, int32_t k, size_t bytes) {
+  if (bytes > o->stage_capacity) return nullptr;
+  if (o->staged[k] + bytes > o->stage_capacity && !flush_stage(o, k)) return nullptr;
+  return o->stage[k] + o->staged[k];
+}
+
+void outputs_commit(JobOutputs* o, int32_t k, size_t bytes) { o->staged[k] += bytes; }
+
+bool outputs_write(JobOutputs* o, int32_t k, const void* data, size_t bytes) {
+  if (bytes > o->stage_capacity) return flush_stage(o, k) && write_file(o, k, data, bytes);
+  uint8_t* room = outputs_reserve(o, k, bytes);
+  if (!room) return false;
+  std::memcpy(room, data, bytes);
+  outputs_commit(o, k, bytes);
+  return true;
+}
+
+int outputs_flush(JobOutputs* o) {
+  int result = 0;
+  for (int32_t k = 0; k < o->count; ++k)
+    if (o->files[k] && o->staged[k] && !flush_stage(o, k)) result = 1;
+  return result;
+}
+
+int wav_fix_sizes(JobOutputs* o) {
+  for (int32_t k = 0; k < o->count; ++k) {
+    if (!o->files[k]) continue;
+    bool written = !o->staged[k] || flush_stage(o, k);
+    // Reopen first: when that fails the job's handle stays usable and the
+    // entry stays as it was, so the fix can be tried again.
+    FILE* file = o->names && o->names[k] ? std::fopen(o->names[k], "r+b") : nullptr;
+    if (!file) return fix_failed();
+    if (std::fclose(o->files[k]) != 0 && written) written = report_write_failed(o, k);
+    o->files[k] = nullptr;
+    if (write_sizes(file, o->header_bytes)) written = false;
+    if (std::fclose(file) != 0) written = false;
+    if (!written) return fix_failed();
+  }
+  return 0;
+}
+
+int outputs_reopen(JobOutputs* o) {
+  for (int32_t k = 0; k < o->count; ++k) {
+    if (o->files[k]) continue;
+    o->staged[k] = 0;
+    o->files[k] = open_output(o, k, "ab");
+    if (!o->files[k]) return 1;
+  }
+  return 0;
+}
+
+int outputs_close(JobOutputs* o) {
+  int result = 0;
+  for (int32_t k = 0; k < o->count; ++k) {
+    if (!o->files[k]) continue;
+    bool written = !o->staged[k] || flush_stage(o, k);
+    if (std::fclose(o->files[k]) != 0 && written) written = report_write_failed(o, k);
+    o->files[k] = nullptr;
+    if (!written) result = 1;
+  }
+  return result;
+}
+
+void outputs_release(JobOutputs* o) {
+  outputs_close(o);
+  std::free(o->memory);
+  std::memset(o, 0, sizeof *o);
+}
