@@ -97,6 +97,7 @@ int main(int argc, char** argv) {
   JobSettings settings;
   init_job_settings(&settings);
   settings.out_rate = std::atoi(argv[3]);
+  settings.in_bits = file.bits;
   settings.out_bits = argc > 4 ? std::atoi(argv[4]) : 16;
   settings.out_float = 0;
   settings.selected_count = file.channels;

@@ -108,7 +108,7 @@ int check_stream(FormatHook* hook, InputFile* f, RouteState* route) {
 int route_float(InputFile* f, const float* samples, RouteState* route, JobSettings* s,
                 JobOutputs* outputs) {
   const int32_t n = s->selected_count;
-  if (s->output_layout == 3) {
+  if (s->output_layout == LAYOUT_MULTICHANNEL) {
     interleave_floats(f, s, samples, route, s->work_buffers.floats);
     return write_output(outputs, 0, s->work_buffers.floats,
                         static_cast<size_t>(n) * BLOCK_SAMPLES * sizeof(float));
@@ -124,18 +124,20 @@ int route_float(InputFile* f, const float* samples, RouteState* route, JobSettin
 // Bit-depth or format conversion at the source rate.
 int route_converted(InputFile* f, const float* samples, RouteState* route, JobSettings* s,
                     JobOutputs* outputs) {
+  const OutputFormat format = make_output_format(s->out_bits, s->out_float, s->dither_type,
+                                                 s->pdf_type, s->noise_amplitude);
   const int32_t n = s->selected_count;
   WorkBuffers* w = &s->work_buffers;
   const bool doubles_out = s->out_bits == 64;
   const int32_t width = s->out_bits / 8;
-  if (s->output_layout != 3 && !doubles_out && s->dither_type == 0) {
+  if (s->output_layout != LAYOUT_MULTICHANNEL && !doubles_out && s->dither_type == 0) {
     // Without dither no state links the channels: convert each on its own.
     for (int32_t k = 0; k < n; ++k) {
       const float* src = slot_source(f, s, samples, s->selected_channels[k]);
       if (!src) src = kSilence;
       double* x = w->channel_doubles[k];
       for (int32_t i = 0; i < BLOCK_SAMPLES; ++i) x[i] = src[i];
-      samples_to_pcm(x, w->channel_bytes[k], s, 1, BLOCK_SAMPLES);
+      samples_to_pcm(x, w->channel_bytes[k], &format, 1, BLOCK_SAMPLES);
       const int r = write_output(outputs, k, w->channel_bytes[k],
                                  static_cast<size_t>(BLOCK_SAMPLES) * width);
       if (r) return r;
@@ -144,15 +146,15 @@ int route_converted(InputFile* f, const float* samples, RouteState* route, JobSe
   }
   interleave_doubles(f, s, samples, route, w->doubles);
   if (doubles_out) {
-    if (s->output_layout == 3)
+    if (s->output_layout == LAYOUT_MULTICHANNEL)
       return write_output(outputs, 0, w->doubles,
                           static_cast<size_t>(n) * BLOCK_SAMPLES * sizeof(double));
     return write_split(s, outputs, reinterpret_cast<const uint8_t*>(w->doubles), BLOCK_SAMPLES, 8);
   }
   // With dither, one conversion of all selected channels keeps a noise-shaping
   // history per channel.
-  samples_to_pcm(w->doubles, w->bytes, s, n, BLOCK_SAMPLES);
-  if (s->output_layout == 3 || n == 1)
+  samples_to_pcm(w->doubles, w->bytes, &format, n, BLOCK_SAMPLES);
+  if (s->output_layout == LAYOUT_MULTICHANNEL || n == 1)
     return write_output(outputs, 0, w->bytes, static_cast<size_t>(n) * BLOCK_SAMPLES * width);
   return write_split(s, outputs, w->bytes, BLOCK_SAMPLES, width);
 }
@@ -179,7 +181,7 @@ int write_resampled(const ssrc* rs, JobSettings* s, JobOutputs* outputs, int32_t
   if (skip > capacity) skip = capacity;
   if (count > capacity - skip) count = capacity - skip;
   const uint8_t* first = block + static_cast<int64_t>(skip) * n * width;
-  if (s->output_layout == 3 || n == 1)
+  if (s->output_layout == LAYOUT_MULTICHANNEL || n == 1)
     return write_output(outputs, 0, first, static_cast<size_t>(count) * n * width);
   return write_split(s, outputs, first, count, width);
 }
@@ -266,7 +268,7 @@ void route_start(RouteState* route, const InputFile* file, const JobSettings* s)
   route->source_rate = file->sample_rate;
   route->blocks = 0;
   for (int32_t k = 0; k < MAX_SELECTED; ++k) route->order[k] = k;
-  if (s->output_layout == 3) multichannel_layout(file, s, route->order);
+  if (s->output_layout == LAYOUT_MULTICHANNEL) multichannel_layout(file, s, route->order);
 }
 
 namespace {
@@ -274,10 +276,6 @@ namespace {
 // The selected channels of one block to the outputs, by dsp_mode.
 int route_samples(InputFile* f, const float* samples, RouteState* route, filterparms* fp,
                   ssrc* rs, JobSettings* s, JobOutputs* outputs) {
-  if (s->output_layout == 1) {
-    std::fputs("Stereo Downmix option currently unavailable\n", stderr);
-    return ROUTE_ERROR;
-  }
   if (s->selected_count < 1 || s->selected_count > MAX_SELECTED) return ROUTE_OK;
   // The job's blocks must hold every selected channel and a whole block.
   const WorkBuffers& w = s->work_buffers;
@@ -301,7 +299,7 @@ int route_samples(InputFile* f, const float* samples, RouteState* route, filterp
 int route_block(FormatHook* hook, InputFile* f, const float* samples, RouteState* route,
                 filterparms* fp, ssrc* rs, JobSettings* s, JobOutputs* outputs) {
   if (check_stream(hook, f, route)) return ROUTE_ERROR;
-  f->out_flags = f->stream_flags & ~(is_ac3_family(f->kind) ? 0x10 : 0x80);
+  f->out_flags = flags_without_lfe(f->kind, f->stream_flags);
   return route_samples(f, samples, route, fp, rs, s, outputs);
 }
 

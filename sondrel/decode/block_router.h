@@ -12,7 +12,7 @@
 #include "wav/outputs.h"
 
 constexpr int ROUTE_OK = 0;
-constexpr int ROUTE_ERROR = 1;         // stream change or downmix, already reported
+constexpr int ROUTE_ERROR = 1;         // stream change, already reported
 constexpr int ROUTE_WRITE_FAILED = 2;  // an output could not be written, already reported
 
 struct RouteState {

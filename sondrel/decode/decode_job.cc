@@ -184,15 +184,15 @@ int decode_loop(FILE* stream, InputFile* f, filterparms* fp, ssrc* rs, JobSettin
 }
 
 int decode_job(FILE* stream, InputFile* file, filterparms* fp, ssrc* rs, JobSettings* s) {
-  const bool multichannel = s->output_layout == 3;
+  const bool multichannel = s->output_layout == LAYOUT_MULTICHANNEL;
+  uint32_t mask = 0;
   if (multichannel) {
     int32_t order[MAX_SELECTED];
-    const uint32_t mask = multichannel_layout(file, s, order);
-    wav_header_fill(wav_plain_header, wav_extensible_header, 1, s->selected_count, s, mask);
-  } else {
-    wav_header_fill(wav_plain_header, wav_extensible_header, 0, s->output_layout == 1 ? 2 : 1, s,
-                    0);
+    mask = multichannel_layout(file, s, order);
   }
+  wav_header_fill(wav_plain_header, wav_extensible_header, multichannel,
+                  multichannel ? s->selected_count : 1, s->out_rate, s->out_bits, s->out_float,
+                  mask);
   if (make_job_decoder(file)) return 1;
   JobOutputs job_outputs;
   JobOutputs* outputs = &job_outputs;
@@ -217,7 +217,7 @@ int decode_job(FILE* stream, InputFile* file, filterparms* fp, ssrc* rs, JobSett
   }
   int64_t replaced = 0;
   int result = decode_loop(stream, file, fp, rs, s, outputs, &replaced);
-  if (shaped) shaper_close(shaper_channels);
+  if (shaped) shaper_close();
   if (result == ROUTE_OK && outputs_flush(outputs)) result = ROUTE_WRITE_FAILED;
   if (result == ROUTE_OK) {
     char elapsed[64];

@@ -16,10 +16,12 @@ constexpr int32_t FRAME_READ_MARGIN = 262144;
 // Byte-order latch: no packing fixed yet.
 constexpr int32_t PACKING_ANY = -1;
 
-// The scan and decode modes of the sync test and frame set-up.
-constexpr int32_t FRAME_MODE_DECODE = 0;
-constexpr int32_t FRAME_MODE_COLLECT = 1;
-constexpr int32_t FRAME_MODE_COUNT = 2;
+// What the sync test and the frame set-up are asked for.
+enum FrameMode : int32_t {
+  FRAME_MODE_DECODE = 0,   // the decode job
+  FRAME_MODE_COLLECT = 1,  // the first scan: the stream's layout facts also go to the record
+  FRAME_MODE_COUNT = 2     // the measuring scan (/im): the layout facts are left alone
+};
 
 // Samples of one block per channel, and the part of a library's sample
 // buffer the router may read (six channels of one block).

@@ -1,7 +1,12 @@
 // The layout tables of both families and the derivations from flag words.
 #include "decode/stream_layout.h"
 
+#include "decode/ac3_decoder.h"
+#include "decode/dts_decoder.h"
+
 namespace {
+
+constexpr uint32_t kLfeSpeakerBit = 0x8;  // speaker position 3 of a channel mask
 
 // AC-3 output mode (flags & 15): speaker mask, channels before LFE (0: no
 // count), arrangement code.
@@ -29,10 +34,10 @@ void derive_ac3_layout(InputFile* f) {
   const int32_t mode = f->stream_flags & 15;
   f->out_flags = f->stream_flags;
   f->channel_mask = kAc3Mask[mode];
-  if (f->stream_flags & 0x10) {
+  if (f->stream_flags & AC3_LFE) {
     f->has_lfe = 1;
-    f->channel_mask |= 0x8;
-    f->out_flags &= ~0x10;
+    f->channel_mask |= kLfeSpeakerBit;
+    f->out_flags &= ~AC3_LFE;
   }
   if (kAc3Channels[mode] > 0) {
     f->channels = kAc3Channels[mode];
@@ -45,8 +50,12 @@ void derive_dts_layout(InputFile* f) {
   const int32_t amode = f->stream_flags & 63;
   f->channels = dts_arrangement_channels(amode);
   f->channel_mask = dts_arrangement_mask(amode);
-  if (f->stream_flags & 0x80) {
+  if (f->stream_flags & DTS_LFE) {
     f->channels += 1;
-    f->channel_mask |= 0x8;
+    f->channel_mask |= kLfeSpeakerBit;
   }
+}
+
+int32_t flags_without_lfe(int32_t kind, int32_t flags) {
+  return flags & ~(is_ac3_family(kind) ? AC3_LFE : DTS_LFE);
 }

@@ -228,7 +228,7 @@ int open_stream_decoder(FILE* stream, InputFile* file, JobSettings* settings, in
     derive_ac3_layout(file);
   } else if (frame_decoded) {
     derive_dts_layout(file);
-    file->out_flags = file->stream_flags & ~0x80;
+    file->out_flags = flags_without_lfe(file->kind, file->stream_flags);
     if (file->ext_audio == 1) probe_dts_extension(stream, file);
   }
   if (!frame_decoded || file->channels < 1) {

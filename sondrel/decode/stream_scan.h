@@ -7,8 +7,11 @@
 #include "wav/input_file.h"
 #include "wav/job_settings.h"
 
-constexpr int32_t SCAN_COLLECT = 1;  // create the decoder, decode the first frame
-constexpr int32_t SCAN_COUNT = 2;    // count every frame (information mode /im)
+// What open_stream_decoder does with a file.
+enum ScanMode : int32_t {
+  SCAN_COLLECT = 1,  // create the decoder, decode the first frame
+  SCAN_COUNT = 2     // count every frame (information mode /im)
+};
 
 // Returns 0 to go on (also after a reported, non-fatal error), 1 when the run
 // must stop. For a PCM WAV it only computes the playing time. A stream in

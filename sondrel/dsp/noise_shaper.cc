@@ -126,7 +126,7 @@ double limit_error(double e) { return e < -1.0 ? -1.0 : (e > 1.0 ? 1.0 : e); }
 
 int shaper_open(int32_t out_rate, int32_t channels, int32_t clip_min, int32_t clip_max,
                 int32_t dither_type, int32_t pdf_type, double noise_amplitude) {
-  if (shaper.open) shaper_close(shaper.channels);
+  if (shaper.open) shaper_close();
   if (channels < 1) channels = 1;
   int32_t row = -1;
   if (dither_type == 3) {
@@ -220,8 +220,7 @@ int32_t shaper_quantize(double s, int32_t channel) {
   return result;
 }
 
-void shaper_close(int32_t channels) {
-  (void)channels;  // the shaper remembers how many histories it made
+void shaper_close() {
   if (shaper.shaper_history) {
     for (int32_t c = 0; c < shaper.channels; ++c) std::free(shaper.shaper_history[c]);
     std::free(shaper.shaper_history);

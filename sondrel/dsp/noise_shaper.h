@@ -13,7 +13,7 @@ int shaper_open(int32_t out_rate, int32_t channels, int32_t clip_min, int32_t cl
 // Quantises one sample already scaled to output integer units.
 int32_t shaper_quantize(double sample, int32_t channel);
 // Releases the histories and the noise table.
-void shaper_close(int32_t channels);
+void shaper_close();
 // 1 while the shaper is open.
 int shaper_is_open();
 // Entry `index` (modulo the table size) of the open shaper's noise table, 0

@@ -103,24 +103,27 @@ void pcm_to_samples(double* dst, const uint8_t* src, int32_t bytes_per_sample, i
   }
 }
 
-void samples_to_pcm(const double* src, void* dst, const JobSettings* settings, int32_t channels,
+OutputFormat make_output_format(int32_t bits, int32_t is_float, int32_t dither_type,
+                                int32_t pdf_type, double noise_amplitude) {
+  OutputFormat f = {bits, is_float, dither_type, pdf_type, noise_amplitude, 0, 0};
+  shaper_clip_range(is_float ? 32 : bits, &f.clip_min, &f.clip_max);
+  return f;
+}
+
+bool output_is_dithered(const OutputFormat* format) {
+  return format->dither_type != 0 && !(format->is_float && format->bits == 64);
+}
+
+void samples_to_pcm(const double* src, void* dst, const OutputFormat* format, int32_t channels,
                     int32_t frames) {
   if (channels < 1 || frames < 1) return;
   const int64_t count = static_cast<int64_t>(channels) * frames;
   uint8_t* out = static_cast<uint8_t*>(dst);
-  const int32_t width = settings->out_bits / 8;
-  const bool out_double = width == 8 && settings->out_float;
+  const int32_t width = format->bits / 8;
+  if (width == 8) return;  // 64-bit float: written from the doubles themselves
+  const bool dither = format->dither_type != 0 && shaper_is_open();
 
-  // The pass-through flag copies the doubles as they are; only a 64-bit
-  // float output block has room for them, so it is ignored otherwise.
-  if (out_double) {
-    if (settings->t_switch) std::memcpy(out, src, static_cast<size_t>(count) * sizeof(double));
-    return;
-  }
-  const double g = settings->gain;
-  const bool dither = settings->dither_type != 0 && shaper_is_open();
-
-  if (width == 4 && settings->out_float) {
+  if (width == 4 && format->is_float) {
     if (!dither) {
       for (int64_t i = 0; i < count; ++i) {
         const float f = static_cast<float>(src[i]);
@@ -130,7 +133,7 @@ void samples_to_pcm(const double* src, void* dst, const JobSettings* settings, i
       constexpr float TWO_TO_MINUS_31 = 0x1p-31f;
       for (int64_t i = 0; i < count; ++i) {
         const int32_t q =
-            shaper_quantize(src[i] * g * 2147483647.0, static_cast<int32_t>(i % channels));
+            shaper_quantize(src[i] * 2147483647.0, static_cast<int32_t>(i % channels));
         const float f = static_cast<float>(q) * TWO_TO_MINUS_31;
         std::memcpy(out + 4 * i, &f, sizeof f);
       }
@@ -141,7 +144,7 @@ void samples_to_pcm(const double* src, void* dst, const JobSettings* settings, i
 
   const IntFormat fmt = INT_FORMATS[width];
   if (!dither) {
-    const double k = g * fmt.scale;
+    const double k = fmt.scale;
     switch (width) {
       case 1:
         for (int64_t i = 0; i < count; ++i)
@@ -166,7 +169,7 @@ void samples_to_pcm(const double* src, void* dst, const JobSettings* settings, i
     }
   } else {
     for (int64_t i = 0; i < count; ++i) {
-      const int32_t q = shaper_quantize(src[i] * g * fmt.scale, static_cast<int32_t>(i % channels));
+      const int32_t q = shaper_quantize(src[i] * fmt.scale, static_cast<int32_t>(i % channels));
       store_int(out + width * i, width, q);
     }
   }

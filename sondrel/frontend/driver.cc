@@ -10,8 +10,10 @@
 
 #include "decode/decode_job.h"
 #include "decode/routing.h"
+#include "decode/stream_layout.h"
 #include "decode/stream_scan.h"
 #include "dsp/ssrc/ssrc.h"
+#include "frontend/job_layout.h"
 #include "frontend/options.h"
 #include "frontend/payload_sniffer.h"
 #include "frontend/run_files.h"
@@ -20,6 +22,7 @@
 #include "report/file_info.h"
 #include "report/job_header.h"
 #include "report/speaker_mask.h"
+#include "wav/output_names.h"
 #include "wav/speakers.h"
 #include "wav/wav_header_reader.h"
 
@@ -99,7 +102,7 @@ Step settle_interleave_group(JobSettings* s, InputFile* files, int32_t i, FileJo
     s->group_size = 1;
     return NEXT_FILE;
   }
-  if (std::strcmp(s->status_label, "Processing") != 0) {
+  if (!s->whole_list_group) {
     int32_t size = 1;
     while (i + size < s->file_count && size < s->group_limit && is_mono_pcm(files[i + size]) &&
            same_format(files[i + size], f))
@@ -195,8 +198,8 @@ int check_output_names(const JobSettings* s, const InputFile* files, int32_t i) 
 
 namespace {
 
-// Output names: all channels off means no output; else the names are made
-// while the job header is printed. Returns false when the file is skipped.
+// The job's layout, its header, and its output names: all channels off means
+// no output. Returns false when the file is skipped.
 bool prepare_outputs(JobSettings* s, InputFile* files, int32_t i, const RunValues& run,
                      int32_t slots) {
   const InputFile& f = files[i];
@@ -206,21 +209,21 @@ bool prepare_outputs(JobSettings* s, InputFile* files, int32_t i, const RunValue
   // A stream's extension slots are never decoded: with every decoded
   // channel off there is nothing to write either.
   if (off == slots || (is_compressed(f.kind) && s->selected_count == 0)) s->output_count = 0;
-  const bool one_output = s->convert_only || s->output_layout == 1 || s->output_layout == 3 ||
-                          (s->output_layout == 0 && s->selected_count == 1);
-  if (alloc_out_names(s, one_output ? 1 : s->selected_count)) return false;
-  if (print_job_header(files, i, s)) return false;
-  if (s->output_count > s->out_name_slots) s->output_count = s->out_name_slots;
+  settle_job_layout(files, i, s);
+  print_job_header(files, i, s);
+  if (s->output_count == 0) {
+    print_selection_cancelled();
+    return false;
+  }
+  if (alloc_out_names(s, s->output_count) || make_output_names(files, i, s)) return false;
+  print_output_names(s);
   return check_output_names(s, files, i) == 0;
 }
 
-// dsp_mode and the resampler set-up. Returns false when the job cannot run.
+// The resampler set-up for dsp_mode 2 and 3. Returns false when the job
+// cannot run.
 bool configure_samples(JobSettings* s, InputFile* f, FileJob* job) {
-  if (s->out_rate == f->sample_rate)
-    s->dsp_mode = (s->out_bits != f->bits || s->out_float != f->is_float) ? 1 : 0;
-  else
-    s->dsp_mode = s->out_rate < f->sample_rate ? 2 : 3;
-  if (s->dsp_mode >= 2) {
+  if (s->dsp_mode >= DSP_DOWNSAMPLE) {
     job->fp = static_cast<filterparms*>(std::calloc(1, sizeof(filterparms)));
     job->rs = static_cast<ssrc*>(std::calloc(1, sizeof(ssrc)));
     if (!job->fp || !job->rs) return false;
@@ -230,8 +233,8 @@ bool configure_samples(JobSettings* s, InputFile* f, FileJob* job) {
 }
 
 // Releases everything the file's job held.
-void release_job(JobSettings* s, int32_t kind, FileJob* job) {
-  free_job_buffers(s, kind);
+void release_job(JobSettings* s, FileJob* job) {
+  free_job_buffers(s);
   if (job->fp && job->rs) ssrc_free(job->fp, job->rs);
   std::free(job->fp);
   std::free(job->rs);
@@ -324,7 +327,7 @@ Step process_file(JobSettings* s, InputFile* files, int32_t i, RunValues* run, b
       step = END_RUN;
     if (step == NEXT_FILE && !undecodable) {
       label_channels(f, channel_slot_count(s, *f), run->info_mode);
-      if (is_ac3_family(f->kind)) f->out_flags = f->stream_flags & ~16;
+      if (is_ac3_family(f->kind)) f->out_flags = flags_without_lfe(f->kind, f->stream_flags);
       print_file_info(f, i, run->info_mode);
     }
   } else {
@@ -333,10 +336,10 @@ Step process_file(JobSettings* s, InputFile* files, int32_t i, RunValues* run, b
     if (step == NEXT_FILE && !undecodable) {
       const int32_t slots = channel_slot_count(s, *f);
       label_channels(f, slots, run->info_mode);
-      if (is_ac3_family(f->kind)) f->out_flags = f->stream_flags & ~16;
+      if (is_ac3_family(f->kind)) f->out_flags = flags_without_lfe(f->kind, f->stream_flags);
       const int result = run_one_job(s, files, i, &job, run, slots, run_files);
       if (result == 1) *stop_flag = true;
-      release_job(s, f->kind, &job);
+      release_job(s, &job);
       if (!job.started) std::memcpy(s->out_prefix, user_prefix, sizeof user_prefix);
       if (result != NOT_CONFIGURED) {
         if (!*stop_flag && i == s->file_count - 1 && s->file_count >= 2)
@@ -344,7 +347,7 @@ Step process_file(JobSettings* s, InputFile* files, int32_t i, RunValues* run, b
         if (*stop_flag && s->file_count >= 2) s->file_count = 0;
       }
     } else {
-      release_job(s, f->kind, &job);
+      release_job(s, &job);
       std::memcpy(s->out_prefix, user_prefix, sizeof user_prefix);
     }
   }
@@ -370,20 +373,19 @@ void note_speaker_ids(JobSettings* s, const RunValues& run) {
 }  // namespace
 
 void choose_status_label(JobSettings* s, const InputFile* files) {
-  const char* label = "Batch processing";
-  if (s->file_count < 2) {
-    label = "Processing";
-  } else if (s->multichannel_out) {
+  s->whole_list_group = 0;
+  if (s->file_count >= 2 && s->multichannel_out) {
     bool uniform = true;
     for (int32_t i = 0; i < s->file_count; ++i)
       if (!is_mono_pcm(files[i]) || !same_format(files[i], files[0])) uniform = false;
-    if (uniform && s->file_count <= s->group_limit) label = "Processing";
+    s->whole_list_group = uniform && s->file_count <= s->group_limit;
   }
-  std::snprintf(s->status_label, sizeof s->status_label, "%s", label);
+  const bool single = s->file_count < 2 || s->whole_list_group;
+  std::snprintf(s->status_label, sizeof s->status_label, "%s",
+                single ? "Processing" : "Batch processing");
 }
 
-void free_job_buffers(JobSettings* s, int32_t kind) {
-  (void)kind;
+void free_job_buffers(JobSettings* s) {
   free_work_buffers(&s->work_buffers);
   if (s->group_files) {
     for (int32_t g = 0; g < s->group_size; ++g)

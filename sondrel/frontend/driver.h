@@ -12,12 +12,13 @@ void run_job_driver(JobSettings* settings, InputFile* files, RunValues* run);
 
 // Releases the job's work buffers, interleave inputs and output names; the
 // user prefix names the first job only, so it is cleared here.
-void free_job_buffers(JobSettings* settings, int32_t kind);
+void free_job_buffers(JobSettings* settings);
 
 // Refuses a job, before any output is created, whose outputs would share a
 // name or be one of the job's inputs (same device and inode). Returns 0 when
 // the job may run, 1 after printing why it may not.
 int check_output_names(const JobSettings* settings, const InputFile* files, int32_t index);
 
-// The status label of a run ("Processing" or "Batch processing").
+// The status label of a run ("Processing" or "Batch processing"), and
+// whether the whole list is one interleave group.
 void choose_status_label(JobSettings* settings, const InputFile* files);

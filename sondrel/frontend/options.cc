@@ -81,7 +81,7 @@ int parse_mch_option(const char* option, JobSettings* settings) {
   if (std::strncmp(option, "/MCH", 4) != 0) return 1;
   if (length == 4) {
     settings->multichannel_out = 1;
-    settings->output_layout = 3;
+    settings->output_layout = LAYOUT_MULTICHANNEL;
     return 0;
   }
   if ((length == 5 || length == 6) && all_digits(option + 4)) {
@@ -89,7 +89,7 @@ int parse_mch_option(const char* option, JobSettings* settings) {
     for (const char* c = option + 4; *c; ++c) limit = limit * 10 + (*c - '0');
     settings->group_limit = limit == 0 ? 1 : limit;
     settings->multichannel_out = 1;
-    settings->output_layout = 3;
+    settings->output_layout = LAYOUT_MULTICHANNEL;
     return 0;
   }
   return 1;
@@ -211,10 +211,9 @@ static int short_option(char letter, JobSettings* s, RunValues* run) {
     case 'Q': s->no_progress = 1; return 0;
     case 'R': s->no_dynrng = 1; return 0;
     case 'S':
-      s->output_layout = 1;
       std::fputs("Stereo downmix not available at the momment.\n", stderr);
       return 1;
-    case 'T': s->t_switch = 1; return 0;
+    case 'T': return 0;  // accepted for old command lines; no effect
     case 'X': s->convert_only = 1; return 0;
     default: break;
   }
@@ -266,7 +265,6 @@ static int long_option(const char* option, size_t length, JobSettings* s, RunVal
       std::fputs("specify output dir, req double quote around path (n/a yet)\n", stderr);
       return 0;
     case 'S':
-      s->output_layout = 1;
       std::fputs("Stereo downmixing currently unavailable inthis version.\n", stderr);
       return 1;
     default:

@@ -109,7 +109,9 @@ bool convert_and_write(PcmJob* job, const uint8_t* block, int32_t frames, int32_
   }
   if (s->out_bits == 64 && s->out_float)
     return write_frames(job, reinterpret_cast<const uint8_t*>(samples), frames, channels);
-  samples_to_pcm(samples, b.output_block, s, channels, frames);
+  const OutputFormat format = make_output_format(s->out_bits, s->out_float, s->dither_type,
+                                                 s->pdf_type, s->noise_amplitude);
+  samples_to_pcm(samples, b.output_block, &format, channels, frames);
   return write_frames(job, b.output_block, frames, channels);
 }
 

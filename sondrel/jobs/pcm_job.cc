@@ -66,7 +66,8 @@ int32_t fill_header(const PcmJob& job) {
     default:
       break;
   }
-  wav_header_fill(wav_plain_header, wav_extensible_header, extensible, channels, s, mask);
+  wav_header_fill(wav_plain_header, wav_extensible_header, extensible, channels, s->out_rate,
+                  s->out_bits, s->out_float, mask);
   return extensible ? EXTENSIBLE_HEADER_BYTES : PLAIN_HEADER_BYTES;
 }
 
@@ -211,7 +212,7 @@ int run_job(PcmJob* job) {
   }
   start_progress(job);
   const int aborted = run_blocks(job);
-  if (dither) shaper_close(output_channels(*job));
+  if (dither) shaper_close();
   if (aborted) return 1;
 
   const bool written = !job->write_failed && outputs_flush(&job->outputs) == 0;

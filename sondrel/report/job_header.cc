@@ -1,14 +1,12 @@
 // The header printed before each job: input names and attributes, the
-// output layout (which it settles: number of outputs, channels per output,
-// plain or extensible header), the extra processing, a comment, and the
-// output names, which it has made.
+// output layout the driver settled, the extra processing, a comment, and the
+// output names. It prints; every value it shows was decided before.
 #include "report/job_header.h"
 
 #include <cstdio>
 
 #include "report/digits.h"
 #include "report/stream_notes.h"
-#include "wav/output_names.h"
 #include "wav/speakers.h"
 
 namespace {
@@ -47,10 +45,8 @@ void print_input_names(const InputFile* files, int32_t index, const JobSettings*
   }
 }
 
-// Prints the input attributes; a decoded stream is handled as 32-bit float
-// from here on. Returns the source sample word.
-const char* print_input_attribs(InputFile* file, const JobSettings* s, const SourceFacts& src,
-                                const char* header_text) {
+void print_input_attribs(const InputFile* file, const JobSettings* s, const SourceFacts& src) {
+  const char* header_text = file->fmt_size == 16 ? "PCM" : "Ext";
   const char* word = file->is_float == 1 ? "bit flt" : "bit";
   if (file->kind == KIND_PCM_WAV) {
     if (s->multichannel_out == 1 && s->group_size > 1) {
@@ -61,7 +57,7 @@ const char* print_input_attribs(InputFile* file, const JobSettings* s, const Sou
       std::fprintf(stderr, "Input  attribs: [%s wav fmt, %d ch, %d %s, %0.1f kHz]\n",
                    header_text, file->channels, file->bits, word, src.rate / 1000.0);
     }
-    return word;
+    return;
   }
   char rate_text[32];
   if (file->bit_rate < 2.0)
@@ -71,55 +67,29 @@ const char* print_input_attribs(InputFile* file, const JobSettings* s, const Sou
   std::fprintf(stderr, "Input  attribs: [%d.%d ch, %d bit, %0.1f kHz, bitrate %s kbps]\n",
                src.channels - file->has_lfe, file->has_lfe, src.bits, src.rate * 0.001,
                rate_text);
-  file->bits = 32;
-  file->is_float = 1;
-  return "bit flt";
 }
 
-// Settles output_count and extensible_header and prints the output attributes.
-void settle_output_layout(const InputFile* file, JobSettings* s) {
-  const char* header_text;
-  int32_t per_output;
-  if (s->convert_only == 1) {
-    s->output_count = 1;
-    per_output = file->channels;
-    header_text = s->extensible_header == 1 ? "Ext" : "PCM";
-  } else if (s->multichannel_out == 1) {
-    if (s->output_count != 0) s->output_count = 1;
-    per_output = (file->kind == KIND_PCM_WAV && file->channels == 1) ? s->group_size
-                                                                      : s->selected_count;
-    s->extensible_header = 1;
-    header_text = "Ext";
-  } else {
-    per_output = 1;
-    if (s->output_count != 0) {
-      if (s->output_layout == 1) {
-        s->output_count = 1;
-        per_output = 2;
-      } else {
-        s->output_count = s->selected_count;
-      }
-    }
-    s->extensible_header = 0;
-    header_text = "PCM";
-  }
-  if (s->output_count == 0) per_output = 0;  // every channel deselected
+void print_output_attribs(const JobSettings* s) {
+  const char* header_text = s->extensible_header == 1 ? "Ext" : "PCM";
   const char* word = s->out_float == 1 ? "bit flt" : "bit";
   if (s->output_count == 1) {
     std::fprintf(stderr, "Output attribs: [%s wav fmt, %d ch, %d %s, %0.1f kHz]\n", header_text,
-                 per_output, s->out_bits, word, s->out_rate / 1000.0);
+                 s->output_channels, s->out_bits, word, s->out_rate / 1000.0);
   } else {
     std::fprintf(stderr, "Output attribs: [%s wav fmt, (%d) x %d ch, %d %s, %0.1f kHz]\n",
-                 header_text, s->output_count, per_output, s->out_bits, word,
+                 header_text, s->output_count, s->output_channels, s->out_bits, word,
                  s->out_rate / 1000.0);
   }
 }
 
-void print_additional_dsp(const InputFile* file, const JobSettings* s, const char* source_word) {
+// The extra processing: from the samples as the job reads them (a decoded
+// stream as 32-bit float) to the output format.
+void print_additional_dsp(const InputFile* file, const JobSettings* s) {
+  const char* source_word = s->in_float == 1 ? "bit flt" : "bit";
   const char* out_word = s->out_float == 1 ? "bit flt" : "bit";
   const bool compressed = is_compressed(file->kind);
-  const bool bits_change = s->out_bits != file->bits && (!compressed || s->out_bits < 64);
-  const bool depth = bits_change || s->out_float != file->is_float;
+  const bool bits_change = s->out_bits != s->in_bits && (!compressed || s->out_bits < 64);
+  const bool depth = bits_change || s->out_float != s->in_float;
   const bool rate = s->out_rate != file->sample_rate;
   const double from_khz = file->sample_rate / 1000.0;
   const double to_khz = s->out_rate / 1000.0;
@@ -127,9 +97,9 @@ void print_additional_dsp(const InputFile* file, const JobSettings* s, const cha
     if (depth && rate)
       std::fprintf(stderr,
                    "Additional dsp: [bit depth: %d-%s -> %d-%s, resample: %0.1fkHz -> %0.1fkHz]\n",
-                   file->bits, source_word, s->out_bits, out_word, from_khz, to_khz);
+                   s->in_bits, source_word, s->out_bits, out_word, from_khz, to_khz);
     else if (depth)
-      std::fprintf(stderr, "Additional dsp: [bit depth: %d-%s -> %d-%s]\n", file->bits,
+      std::fprintf(stderr, "Additional dsp: [bit depth: %d-%s -> %d-%s]\n", s->in_bits,
                    source_word, s->out_bits, out_word);
     else if (rate)
       std::fprintf(stderr, "Additional dsp: [resample: %0.1fkHz -> %0.1fkHz]\n", from_khz,
@@ -140,9 +110,9 @@ void print_additional_dsp(const InputFile* file, const JobSettings* s, const cha
     std::fprintf(stderr,
                  "Additional dsp: [bitdepth conv: %d%s -> %d%s, resampling: %0.1fkHz -> "
                  "%0.1fkHz]\n",
-                 file->bits, source_word, s->out_bits, out_word, from_khz, to_khz);
+                 s->in_bits, source_word, s->out_bits, out_word, from_khz, to_khz);
   else if (depth)
-    std::fprintf(stderr, "Additional dsp: [bitdepth conv: %d%s -> %d%s]\n", file->bits,
+    std::fprintf(stderr, "Additional dsp: [bitdepth conv: %d%s -> %d%s]\n", s->in_bits,
                  source_word, s->out_bits, out_word);
   else if (rate)
     std::fprintf(stderr, "Additional dsp: [resampling: %0.1fkHz -> %0.1fkHz]\n", from_khz,
@@ -151,8 +121,8 @@ void print_additional_dsp(const InputFile* file, const JobSettings* s, const cha
 
 }  // namespace
 
-int print_job_header(InputFile* files, int32_t index, JobSettings* settings) {
-  InputFile* file = &files[index];
+void print_job_header(const InputFile* files, int32_t index, const JobSettings* settings) {
+  const InputFile* file = &files[index];
   const SourceFacts src = source_facts(file);
   const ExtensionNote note = extension_note(file);
 
@@ -162,18 +132,10 @@ int print_job_header(InputFile* files, int32_t index, JobSettings* settings) {
   else
     std::snprintf(type, sizeof type, "%s", kind_names(file).header);
 
-  const char* header_text = "Ext";
-  if (file->fmt_size == 16) {
-    header_text = "PCM";
-    settings->extensible_header = 0;
-  } else {
-    settings->extensible_header = 1;
-  }
-
   print_input_names(files, index, settings, type);
-  const char* source_word = print_input_attribs(file, settings, src, header_text);
-  settle_output_layout(file, settings);
-  print_additional_dsp(file, settings, source_word);
+  print_input_attribs(file, settings, src);
+  print_output_attribs(settings);
+  print_additional_dsp(file, settings);
 
   if (note.header_note) {
     std::fprintf(stderr, "Comment       : %s\n", note.header_note);
@@ -184,16 +146,16 @@ int print_job_header(InputFile* files, int32_t index, JobSettings* settings) {
                  "Comment       : File is \"Ext wav fmt\" already, only speaker flags may "
                  "change.\n");
   }
+}
 
-  if (settings->output_count == 0) {
-    std::fprintf(stderr,
-                 "Aborted: Channel selection cancelled all channels. (incompatible "
-                 "identifier(s)?)");
-    return 1;
-  }
-  if (make_output_names(files, index, settings) != 0) return 1;
+void print_selection_cancelled() {
+  std::fprintf(stderr,
+               "Aborted: Channel selection cancelled all channels. (incompatible "
+               "identifier(s)?)");
+}
+
+void print_output_names(const JobSettings* settings) {
   for (int32_t k = 0; k < settings->output_count; ++k)
     std::fprintf(stderr, k == 0 ? "Output file(s): %s\n" : "                %s\n",
                  settings->out_names[k]);
-  return 0;
 }

@@ -1,10 +1,13 @@
-// The header printed before each job; it also settles the job's output
-// layout and has the output names made.
+// The header printed before each job, from what the driver settled.
 #pragma once
 #include <cstdint>
 
 #include "wav/input_file.h"
 #include "wav/job_settings.h"
 
-// Returns 1 when the job must be skipped (no output left), else 0.
-int print_job_header(InputFile* files, int32_t index, JobSettings* settings);
+// Input names and attributes, output attributes, extra processing, comment.
+void print_job_header(const InputFile* files, int32_t index, const JobSettings* settings);
+// The message of a job whose selection left no channel (no line end).
+void print_selection_cancelled();
+// The output names, once made.
+void print_output_names(const JobSettings* settings);

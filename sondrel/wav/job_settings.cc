@@ -9,7 +9,6 @@ void init_job_settings(JobSettings* s) {
   std::memset(s, 0, sizeof *s);
   s->out_bits = 32;
   s->out_float = 1;
-  s->gain = 1.0;
   s->noise_amplitude = 0.18;
   s->group_limit = 18;
 }
@@ -52,12 +51,11 @@ int alloc_work_buffers(WorkBuffers* b, int32_t channels, int32_t in_frames, int3
   b->bytes = static_cast<uint8_t*>(zeroed(samples, 8));
   b->channel_bytes = zeroed_channels<uint8_t>(channels, frames * 8);
   b->floats = static_cast<float*>(zeroed(samples, sizeof(float)));
-  b->channel_floats = zeroed_channels<float>(channels, frames);
   b->doubles = static_cast<double*>(zeroed(samples, sizeof(double)));
   b->channel_doubles = zeroed_channels<double>(channels, frames);
   b->input_block = static_cast<uint8_t*>(zeroed(static_cast<size_t>(in_frames) * channels, 8));
   b->output_block = static_cast<uint8_t*>(zeroed(static_cast<size_t>(out_frames) * channels, 8));
-  const bool complete = b->bytes && b->channel_bytes && b->floats && b->channel_floats &&
+  const bool complete = b->bytes && b->channel_bytes && b->floats &&
                         b->doubles && b->channel_doubles && (b->input_block || !in_frames) &&
                         (b->output_block || !out_frames);
   if (!complete) {
@@ -74,7 +72,6 @@ void free_work_buffers(WorkBuffers* b) {
   std::free(b->input_block);
   std::free(b->output_block);
   release_channels(b->channel_bytes, b->channels);
-  release_channels(b->channel_floats, b->channels);
   release_channels(b->channel_doubles, b->channels);
   std::memset(b, 0, sizeof *b);
 }

@@ -21,6 +21,21 @@ struct ProgressCounters {
   int32_t prints_since_eta;  // lines printed since the last estimate
 };
 
+// What the samples of a job go through; the driver decides it per file.
+enum DspMode : int32_t {
+  DSP_COPY = 0,        // written as read (a decoded stream: 32-bit float)
+  DSP_CONVERT = 1,     // converted to the output format at the source rate
+  DSP_DOWNSAMPLE = 2,  // resampled to a lower rate, then converted
+  DSP_UPSAMPLE = 3     // resampled to a higher rate, then converted
+};
+
+// How a job's channels are laid out in its outputs (a stereo downmix, once
+// numbered 1, is refused by the option parser).
+enum OutputLayout : int32_t {
+  LAYOUT_MONO_FILES = 0,   // one mono WAV per selected channel
+  LAYOUT_MULTICHANNEL = 3  // one multichannel WAV (/mch)
+};
+
 // Block buffers of one job. Every block holds up to 8 bytes per sample, so a
 // block can carry any stored or computed sample format. Interleaved blocks
 // hold `channels` x max(in_frames, out_frames) samples; per-channel blocks
@@ -32,7 +47,6 @@ struct WorkBuffers {
   uint8_t* bytes;            // interleaved, stored-format bytes
   uint8_t** channel_bytes;   // per channel, stored-format bytes
   float* floats;             // interleaved singles
-  float** channel_floats;    // per channel singles
   double* doubles;           // interleaved doubles
   double** channel_doubles;  // per channel doubles
   uint8_t* input_block;      // raw bytes as read from the input
@@ -45,19 +59,20 @@ struct JobSettings {
   int32_t no_progress;        // /q
   int32_t no_dynrng;          // /r
   int32_t no_level_adjust;    // /a
-  int32_t dsp_mode;           // per file: 0 none, 1 format conversion, 2 down, 3 up
-  int32_t out_bits;
-  int32_t out_float;
-  int32_t out_rate;
-  int32_t output_layout;      // 0 mono per channel, 1 stereo downmix, 3 one multichannel WAV
-  int32_t extensible_header;  // outputs carry the 68-byte header
+  int32_t dsp_mode;           // per file: DspMode
+  int32_t out_bits;           // per file: output bits per sample (8, 16, 24, 32, 64)
+  int32_t out_float;          // per file: 1 for IEEE float output
+  int32_t out_rate;           // per file: output sample rate, Hz
+  int32_t in_bits;            // per file: bits of the samples as the job reads them (a
+  int32_t in_float;           //   decoded stream: 32-bit float), and their float flag
+  int32_t output_layout;      // OutputLayout (/mch: LAYOUT_MULTICHANNEL)
+  int32_t extensible_header;  // per file: outputs carry the 68-byte header
   int32_t dither_type;        // /dN
-  int32_t t_switch;           // /t
   int32_t pdf_type;           // /fx
-  double gain;
-  double noise_amplitude;
+  double noise_amplitude;     // dither noise amplitude in LSBs, /f[..]
   int32_t selected_count;
-  int32_t output_count;       // -1 until known, 0 = no output
+  int32_t output_count;       // per file: -1 until known, 0 = no output
+  int32_t output_channels;    // per file: channels in each output
   int32_t selected_channels[MAX_SELECTED];
   char out_prefix[PREFIX_CAPACITY];
   char** out_names;           // output name buffers of OUT_NAME_CAPACITY bytes
@@ -65,6 +80,8 @@ struct JobSettings {
   char status_label[STATUS_CAPACITY];
   int32_t file_index;
   int32_t file_count;
+  int32_t whole_list_group;   // 1 when every input is a mono WAV of one format, interleaved
+                              //   into one output with /mch (the label reads "Processing")
   int32_t group_size;
   int32_t group_limit;
   FILE** group_files;         // open inputs of the interleave group

@@ -102,18 +102,14 @@ int make_output_names(InputFile* files, int32_t index, JobSettings* settings) {
 
   // 3. The layout suffix, and whether each name gets its speaker.
   bool speaker_suffix = false;
-  if (settings->multichannel_out || settings->convert_only || settings->output_layout == 3) {
+  if (settings->multichannel_out || settings->convert_only) {
     if (user_named || settings->convert_only) {
       // the stem as it is
-    } else if (settings->output_layout == 3) {
-      if (per_output < 3) {
-        ok = ok && append(first, "(ext_wav_fmt)");
-        speaker_suffix = pcm && file->channels > 1 && settings->selected_count == 1;
-      } else {
-        ok = ok && append(first, "(multichn)");
-      }
-    } else if (settings->output_layout == 1) {
-      ok = ok && append(first, "(stereo)");
+    } else if (per_output < 3) {
+      ok = ok && append(first, "(ext_wav_fmt)");
+      speaker_suffix = pcm && file->channels > 1 && settings->selected_count == 1;
+    } else {
+      ok = ok && append(first, "(multichn)");
     }
   } else if (pcm && file->channels == 1) {
     if (!user_named) ok = ok && append(first, "(blank)");

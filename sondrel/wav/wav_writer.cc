@@ -43,15 +43,16 @@ static void put32(uint8_t* at, uint32_t value) {
 }
 
 void wav_header_fill(uint8_t* plain, uint8_t* extensible, int32_t use_extensible,
-                     int32_t channels, const JobSettings* settings, uint32_t channel_mask) {
-  const uint32_t rate = static_cast<uint32_t>(settings->out_rate);
-  const uint32_t bits = static_cast<uint32_t>(settings->out_bits);
+                     int32_t channels, int32_t out_rate, int32_t out_bits, int32_t is_float,
+                     uint32_t channel_mask) {
+  const uint32_t rate = static_cast<uint32_t>(out_rate);
+  const uint32_t bits = static_cast<uint32_t>(out_bits);
   const uint32_t count = static_cast<uint32_t>(channels);
   const uint32_t byte_rate = static_cast<uint32_t>(
       static_cast<uint64_t>(rate) * count * bits / 8u);
   const uint32_t block_align = bits * count / 8u;
   if (!use_extensible) {
-    put16(plain + 20, settings->out_float ? 3u : 1u);
+    put16(plain + 20, is_float ? 3u : 1u);
     put16(plain + 22, count);
     put32(plain + 24, rate);
     put32(plain + 28, byte_rate);
@@ -67,6 +68,6 @@ void wav_header_fill(uint8_t* plain, uint8_t* extensible, int32_t use_extensible
   put16(extensible + 34, bits);
   put16(extensible + 38, bits);
   put32(extensible + 40, channel_mask);
-  extensible[44] = settings->out_float ? 3 : 1;
+  extensible[44] = is_float ? 3 : 1;
   extensible[45] = 0;
 }

@@ -93,6 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   JobSettings settings;
   init_job_settings(&settings);
   settings.out_rate = dst;
+  settings.in_bits = file.bits;
   settings.out_bits = out_bits[format];
   settings.out_float = format == 1 || format == 2;
   settings.selected_count = channels;

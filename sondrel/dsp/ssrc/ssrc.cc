@@ -193,8 +193,7 @@ int32_t smallest_power_of_two_at_least(int32_t v) {
 
 // Up-conversion design. Returns 0, or 1 when the pair is not supported or
 // memory ran out.
-int ssrc_setup_up(filterparms* fp, ssrc* state, int32_t channels, int32_t sfrq, int32_t dfrq) {
-  (void)channels;
+int ssrc_setup_up(filterparms* fp, ssrc* state, int32_t sfrq, int32_t dfrq) {
   const double d = kaiser_d();
   if (ratio_test(fp, sfrq, dfrq, true)) return 1;
   const int32_t osf = fp->osf;
@@ -568,8 +567,8 @@ int ssrc_configure(InputFile* file, filterparms* fp, ssrc* state, JobSettings* s
   const int32_t sfrq = file->sample_rate, dfrq = settings->out_rate;
   const bool up = mode == 3;
   if (up) {
-    if (file->bits == 32) state->osc = 1;
-    if (ssrc_setup_up(fp, state, channels, sfrq, dfrq)) {
+    if (settings->in_bits == 32) state->osc = 1;
+    if (ssrc_setup_up(fp, state, sfrq, dfrq)) {
       std::fprintf(stderr, "Error: Unable to configure upsampling filters\n");
       ssrc_free(fp, state);
       return 1;
@@ -621,8 +620,11 @@ void ssrc_process(int32_t channels, int32_t source_rate, JobSettings* settings, 
                        : process_down(channels, dfrq, frames_read, fp, state);
 
   const bool out_double = settings->out_bits == 64 && settings->out_float;
+  const OutputFormat format = make_output_format(settings->out_bits, settings->out_float,
+                                                 settings->dither_type, settings->pdf_type,
+                                                 settings->noise_amplitude);
   if (!out_double && p > 0)
-    samples_to_pcm(state->outbuf, settings->work_buffers.output_block, settings, channels, p);
+    samples_to_pcm(state->outbuf, settings->work_buffers.output_block, &format, channels, p);
 
   trim(p, source_rate, dfrq, !up, state, all_delayed, skip, count);
 

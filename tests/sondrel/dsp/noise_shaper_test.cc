@@ -1,5 +1,5 @@
 // The program-wide generator, the noise table (pool shuffle, three pdfs),
-// the error-feedback shaping, and dithered conversion through the settings.
+// the error-feedback shaping, and dithered conversion through the output format.
 #include "dsp/noise_shaper.h"
 
 #include <gtest/gtest.h>
@@ -55,14 +55,14 @@ TEST(NoiseShaper, RectangularTableFollowsThePoolAndStaysWithinHalfAmplitude) {
   }
   EXPECT_GE(lo, -0.09);
   EXPECT_LE(hi, 0.09);
-  shaper_close(2);
+  shaper_close();
 
   // Not reseeded: the next opening continues the sequence.
   ASSERT_EQ(shaper_open(48000, 2, -32768, 32767, 1, 0, 0.18), 0);
   m.fill_pool();
   for (uint32_t k = 0; k < 100; ++k)
     ASSERT_EQ(shaper_noise_entry(k), (m.from_pool() / 32767.0 - 0.5) * 0.18) << k;
-  shaper_close(2);
+  shaper_close();
 }
 
 TEST(NoiseShaper, TriangularAndGaussianTables) {
@@ -77,7 +77,7 @@ TEST(NoiseShaper, TriangularAndGaussianTables) {
     ASSERT_EQ(shaper_noise_entry(k), (a - b) * 0.7) << k;
     ASSERT_LE(std::fabs(shaper_noise_entry(k)), 0.7);
   }
-  shaper_close(1);
+  shaper_close();
 
   ASSERT_EQ(shaper_open(44100, 1, -128, 127, 1, 2, 0.9), 0);
   m.fill_pool();
@@ -95,7 +95,7 @@ TEST(NoiseShaper, TriangularAndGaussianTables) {
   }
   EXPECT_NEAR(sum / 65536, 0.0, 0.02);
   EXPECT_NEAR(std::sqrt(sum2 / 65536), 0.9, 0.03);
-  shaper_close(1);
+  shaper_close();
 }
 
 TEST(NoiseShaper, FirstOrderFeedbackStoresLimitedErrorWhenClipping) {
@@ -104,14 +104,14 @@ TEST(NoiseShaper, FirstOrderFeedbackStoresLimitedErrorWhenClipping) {
   EXPECT_EQ(shaper_quantize(0.3, 0), 0);  // error -0.3 stored
   EXPECT_EQ(shaper_quantize(0.3, 0), 1);  // 0.3 + 0.3 = 0.6
   EXPECT_EQ(shaper_quantize(0.0, 0), 0);  // error 1 - 0.6 = 0.4 fed back: -0.4
-  shaper_close(1);
+  shaper_close();
 
   ASSERT_EQ(shaper_open(48000, 1, -128, 127, 2, 0, 0.0), 0);
   EXPECT_EQ(shaper_quantize(1000.0, 0), 127);    // error 127 - 1000 limited to -1
   EXPECT_EQ(shaper_quantize(0.6, 0), 2);         // 0.6 + 1
   EXPECT_EQ(shaper_quantize(-1000.0, 0), -128);  // error -128 - (-1000.4) limited to +1
   EXPECT_EQ(shaper_quantize(0.6, 0), 0);         // 0.6 - 1 = -0.4
-  shaper_close(1);
+  shaper_close();
 }
 
 TEST(NoiseShaper, RateFiltersUseTheirRows) {
@@ -137,7 +137,7 @@ TEST(NoiseShaper, RateFiltersUseTheirRows) {
     // Channel 0 has its own history, still empty.
     EXPECT_EQ(shaper_quantize(0.3, 0), 0);
     EXPECT_EQ(shaper_quantize(0.3, 0), static_cast<int32_t>(round_half_away(0.3 + c.c0 * -0.3)));
-    shaper_close(2);
+    shaper_close();
   }
 }
 
@@ -149,19 +149,15 @@ TEST(NoiseShaper, ShapingWithoutARowForTheRateWarnsAndFallsBack) {
             "available, using triangular dither\n");
   EXPECT_EQ(shaper_quantize(0.3, 0), 0);
   EXPECT_EQ(shaper_quantize(0.3, 0), 1);  // first-order feedback, as dither type 2
-  shaper_close(1);
+  shaper_close();
   testing::internal::CaptureStderr();
   ASSERT_EQ(shaper_open(96000, 1, -32768, 32767, 1, 0, 0.18), 0);
-  shaper_close(1);
+  shaper_close();
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 TEST(NoiseShaper, ChannelsShareOneNoisePositionThatWraps) {
-  JobSettings s;
-  init_job_settings(&s);
-  s.out_bits = 16;
-  s.out_float = 0;
-  s.dither_type = 1;
+  const OutputFormat s = make_output_format(16, 0, 1, 0, 0.18);
   ASSERT_EQ(shaper_open(48000, 6, -32768, 32767, 1, 0, 0.18), 0);
   // Scaled to 100.5 LSB: the sign of each noise entry decides the rounding.
   const int32_t frames = 65536 / 6 + 20;
@@ -173,15 +169,11 @@ TEST(NoiseShaper, ChannelsShareOneNoisePositionThatWraps) {
     const double noise = shaper_noise_entry(static_cast<uint32_t>(i));  // entry i mod 65536
     ASSERT_EQ(v, round_half_away(x[i] * 32767.0 + noise)) << i;
   }
-  shaper_close(6);
+  shaper_close();
 }
 
 TEST(NoiseShaper, DitheredFloatOutputLandsOnTheIntegerGrid) {
-  JobSettings s;
-  init_job_settings(&s);
-  s.out_bits = 32;
-  s.out_float = 1;
-  s.dither_type = 2;
+  OutputFormat s = make_output_format(32, 1, 2, 1, 0.7);
   ASSERT_EQ(shaper_open(44100, 1, INT32_MIN, INT32_MAX, 2, 1, 0.7), 0);
   const std::vector<double> x = {0.1, -0.3, 0.7071, 1.5, -2.0};
   float f[5];
@@ -191,10 +183,9 @@ TEST(NoiseShaper, DitheredFloatOutputLandsOnTheIntegerGrid) {
     EXPECT_EQ(scaled, std::floor(scaled)) << i;
     EXPECT_NEAR(f[i], std::max(-1.0, std::min(x[i], 1.0)), 1e-6) << i;
   }
-  shaper_close(1);
+  shaper_close();
   // Without an open shaper the dither setting falls back to plain rounding.
-  s.out_bits = 16;
-  s.out_float = 0;
+  s = make_output_format(16, 0, 2, 1, 0.7);
   uint8_t b[4];
   samples_to_pcm(x.data(), b, &s, 1, 2);
   EXPECT_EQ(static_cast<int16_t>(b[0] | (b[1] << 8)), 3277);

@@ -1,5 +1,5 @@
 // Stored PCM to doubles and back: scale factors, rounding half away from
-// zero, clamping, packing of every width, the gain, and the pass-through flag.
+// zero, clamping, packing of every width; 64-bit float is left to the jobs.
 #include "dsp/pcm_convert.h"
 
 #include <gtest/gtest.h>
@@ -7,19 +7,13 @@
 #include <cstring>
 #include <vector>
 
-#include "wav/job_settings.h"
-
 namespace {
 
-JobSettings settings_for(int32_t bits, int32_t is_float) {
-  JobSettings s;
-  init_job_settings(&s);
-  s.out_bits = bits;
-  s.out_float = is_float;
-  return s;
+OutputFormat settings_for(int32_t bits, int32_t is_float) {
+  return make_output_format(bits, is_float, 0, 0, 0.18);
 }
 
-std::vector<uint8_t> convert(const std::vector<double>& x, const JobSettings& s,
+std::vector<uint8_t> convert(const std::vector<double>& x, const OutputFormat& s,
                              int32_t channels = 1) {
   std::vector<uint8_t> out(x.size() * 8 + 16, 0xAB);
   samples_to_pcm(x.data(), out.data(), &s, channels, static_cast<int32_t>(x.size()) / channels);
@@ -43,14 +37,11 @@ TEST(PcmConvert, RoundsHalfAwayFromZero) {
 }
 
 TEST(PcmConvert, SixteenBitOutputScalesRoundsAndClamps) {
-  const JobSettings s = settings_for(16, 0);
+  const OutputFormat s = settings_for(16, 0);
   const std::vector<uint8_t> out = convert({1.0, -1.0, 1.5, -1.5, 0.5, 0.0, -0.5}, s);
   EXPECT_EQ(as_int16(out, 7),
             (std::vector<int32_t>{32767, -32767, 32767, -32768, 16384, 0, -16384}));
   EXPECT_EQ(out[14], 0xAB);  // nothing written past the samples
-  JobSettings half = s;
-  half.gain = 0.5;
-  EXPECT_EQ(as_int16(convert({1.0, -1.0}, half), 2), (std::vector<int32_t>{16384, -16384}));
 }
 
 TEST(PcmConvert, EightBitOutputIsOffsetBinary) {
@@ -74,9 +65,8 @@ TEST(PcmConvert, TwentyFourAndThirtyTwoBitOutput) {
   EXPECT_EQ(v[3], -2147483647);
 }
 
-TEST(PcmConvert, FloatOutputKeepsTheValueAndIgnoresTheGain) {
-  JobSettings s = settings_for(32, 1);
-  s.gain = 0.25;
+TEST(PcmConvert, FloatOutputKeepsTheValue) {
+  const OutputFormat s = settings_for(32, 1);
   const std::vector<double> x = {0.1, -1.75, 3.0};
   const std::vector<uint8_t> out = convert(x, s);
   float f[3];
@@ -86,24 +76,10 @@ TEST(PcmConvert, FloatOutputKeepsTheValueAndIgnoresTheGain) {
   EXPECT_EQ(f[2], 3.0f);
 }
 
-TEST(PcmConvert, PassThroughCopiesDoublesOnlyForDoubleOutput) {
-  const std::vector<double> x = {0.123456789012345, -2.5};
-  JobSettings s = settings_for(64, 1);
-  std::vector<uint8_t> out = convert(x, s);
-  EXPECT_EQ(out[0], 0xAB);  // 64-bit output without /t: the jobs write it themselves
-  s.t_switch = 1;
-  out = convert(x, s);
-  double d[2];
-  std::memcpy(d, out.data(), sizeof d);
-  EXPECT_EQ(d[0], x[0]);
-  EXPECT_EQ(d[1], x[1]);
-  // With a narrower output the flag is ignored: 2 bytes per sample, nothing
-  // written beyond them.
-  JobSettings s16 = settings_for(16, 0);
-  s16.t_switch = 1;
-  out = convert({0.5, -1.0}, s16);
-  EXPECT_EQ(as_int16(out, 2), (std::vector<int32_t>{16384, -32767}));
-  EXPECT_EQ(out[4], 0xAB);
+TEST(PcmConvert, DoubleOutputIsLeftToTheJobs) {
+  const std::vector<uint8_t> out = convert({0.123456789012345, -2.5}, settings_for(64, 1));
+  EXPECT_EQ(out[0], 0xAB);
+  EXPECT_EQ(out[15], 0xAB);
 }
 
 TEST(PcmConvert, StoredSamplesToDoubles) {

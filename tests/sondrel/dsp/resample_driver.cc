@@ -26,6 +26,7 @@ ResampleRun resample(int32_t src_rate, int32_t dst_rate, int32_t channels,
   settings.out_bits = 64;
   settings.out_float = 1;
   settings.out_rate = dst_rate;
+  settings.in_bits = bits;
   settings.dsp_mode = dst_rate > src_rate ? 3 : 2;
   const bool up = settings.dsp_mode == 3;
 

@@ -32,6 +32,7 @@ struct Job {
     file.data_size = 1000u * channels * (bits / 8);
     init_job_settings(&settings);
     settings.out_rate = dst;
+    settings.in_bits = bits;
     settings.out_bits = 16;
     settings.out_float = 0;
     settings.selected_count = channels;

@@ -36,7 +36,7 @@ TEST(Options, NumericOptionsSetFormatFieldByField) {
   EXPECT_EQ(p.result, 0);
   EXPECT_EQ(p.err, "");
   EXPECT_EQ(p.settings.multichannel_out, 1);
-  EXPECT_EQ(p.settings.output_layout, 3);
+  EXPECT_EQ(p.settings.output_layout, LAYOUT_MULTICHANNEL);
   EXPECT_EQ(p.settings.group_limit, 6);
   EXPECT_EQ(p.run.user_bits, 24);
   EXPECT_EQ(p.run.user_float, 0);
@@ -85,7 +85,6 @@ TEST(Options, ShortOptionsAndRejectedWords) {
   EXPECT_EQ(p.settings.no_level_adjust, 1);
   EXPECT_EQ(p.settings.no_progress, 1);
   EXPECT_EQ(p.settings.no_dynrng, 1);
-  EXPECT_EQ(p.settings.t_switch, 1);
   EXPECT_EQ(p.settings.convert_only, 1);
   for (const char* word : {"/", "/n", "/d", "/z", "/ix", "/8x"}) {
     Parsed bad = parse({word});
@@ -108,7 +107,7 @@ TEST(Options, StereoAndOutputDirOptions) {
   Parsed s = parse({"/s"});
   EXPECT_EQ(s.result, 1);
   EXPECT_EQ(s.err, "Stereo downmix not available at the momment.\n");
-  EXPECT_EQ(s.settings.output_layout, 1);
+  EXPECT_EQ(s.settings.output_layout, LAYOUT_MONO_FILES);
   Parsed st = parse({"/stereo"});
   EXPECT_EQ(st.result, 1);
   EXPECT_EQ(st.err, "Stereo downmixing currently unavailable inthis version.\n");

@@ -37,7 +37,7 @@ TEST(PcmJobDirect, GroupFileGoneBetweenThePasses) {
   JobSettings s;
   init_job_settings(&s);
   s.multichannel_out = 1;
-  s.output_layout = 3;
+  s.output_layout = LAYOUT_MULTICHANNEL;
   s.extensible_header = 1;
   s.group_size = 2;
   s.file_count = 2;

@@ -1,13 +1,15 @@
-// The job header byte for byte, and the layout it settles for the job.
+// The job header byte for byte, after the driver settled the job's layout.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "frontend/job_layout.h"
 #include "report/job_header.h"
 #include "wav/input_file.h"
 #include "wav/job_settings.h"
+#include "wav/output_names.h"
 
 namespace {
 
@@ -33,7 +35,8 @@ InputFile record(const char* name, int32_t kind, int32_t channels, int32_t bits,
 }
 
 // A run's table and settings, prepared as the driver leaves them before the
-// header: output_count -1 (or 0) and the name buffers allocated.
+// header: output_count -1 (or 0 when every channel is off), then the layout
+// settled, the header printed, the names made and printed.
 struct HeaderRun {
   std::vector<InputFile> files;
   JobSettings s;
@@ -59,9 +62,20 @@ struct HeaderRun {
   std::string header(int32_t index, int32_t name_buffers, int32_t output_count = -1) {
     s.output_count = output_count;
     s.out_prefix[0] = '\0';
-    EXPECT_EQ(alloc_out_names(&s, name_buffers), 0);
     testing::internal::CaptureStderr();
-    result = print_job_header(files.data(), index, &s);
+    settle_job_layout(files.data(), index, &s);
+    print_job_header(files.data(), index, &s);
+    result = 1;
+    if (s.output_count == 0) {
+      print_selection_cancelled();
+    } else {
+      EXPECT_EQ(s.output_count, name_buffers);
+      EXPECT_EQ(alloc_out_names(&s, s.output_count), 0);
+      if (make_output_names(files.data(), index, &s) == 0) {
+        print_output_names(&s);
+        result = 0;
+      }
+    }
     return testing::internal::GetCapturedStderr();
   }
 };
@@ -95,9 +109,11 @@ TEST(JobHeader, DecodedStreamOneFilePerChannel) {
   EXPECT_EQ(run.result, 0);
   EXPECT_EQ(run.s.output_count, 6);
   EXPECT_EQ(run.s.extensible_header, 0);
-  // A decoded stream is 32-bit float from here on.
-  EXPECT_EQ(run.files[0].bits, 32);
-  EXPECT_EQ(run.files[0].is_float, 1);
+  // The job reads a decoded stream as 32-bit float; the record keeps the
+  // stream's own facts.
+  EXPECT_EQ(run.s.in_bits, 32);
+  EXPECT_EQ(run.s.in_float, 1);
+  EXPECT_EQ(run.files[0].bits, 0);
 }
 
 TEST(JobHeader, DecodedStreamConversions) {
@@ -144,7 +160,7 @@ TEST(JobHeader, OneMultichannelOutputOfAStream) {
   es.bit_rate = 1536000.0;
   HeaderRun run({es});
   run.s.multichannel_out = 1;
-  run.s.output_layout = 3;
+  run.s.output_layout = LAYOUT_MULTICHANNEL;
   run.format(32, 1, 48000);
   run.select({0, 1, 2, 3, 4, 5});
   EXPECT_EQ(run.header(0, 1),
@@ -221,7 +237,7 @@ TEST(JobHeader, InterleaveGroupListsItsInputs) {
   };
   HeaderRun run({mono("take1_L.wav"), mono("take1_R.wav"), mono("take1_C.wav")});
   run.s.multichannel_out = 1;
-  run.s.output_layout = 3;
+  run.s.output_layout = LAYOUT_MULTICHANNEL;
   run.s.group_size = 3;
   run.format(24, 0, 48000);
   EXPECT_EQ(run.header(0, 1),
@@ -236,7 +252,7 @@ TEST(JobHeader, InterleaveGroupListsItsInputs) {
   // The second group of a batch numbers its files by their place in the list.
   HeaderRun batch({mono("a1.wav"), mono("a2.wav"), mono("drum_kick.wav"), mono("drum_snare.wav")});
   batch.s.multichannel_out = 1;
-  batch.s.output_layout = 3;
+  batch.s.output_layout = LAYOUT_MULTICHANNEL;
   batch.s.group_size = 2;
   batch.format(16, 0, 48000);
   EXPECT_EQ(batch.header(2, 1),
@@ -254,7 +270,7 @@ TEST(JobHeader, ExtensibleWavRepackedAndConverted) {
   six.channel_mask = 0x3F;
   HeaderRun repack({six});
   repack.s.multichannel_out = 1;
-  repack.s.output_layout = 3;
+  repack.s.output_layout = LAYOUT_MULTICHANNEL;
   repack.format(24, 0, 48000);
   repack.select({0, 1, 2, 3, 4, 5});
   EXPECT_EQ(repack.header(0, 1),

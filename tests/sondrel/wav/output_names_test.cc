@@ -57,7 +57,7 @@ struct Job {
   }
   void multichannel(int32_t group) {
     s.multichannel_out = 1;
-    s.output_layout = 3;
+    s.output_layout = LAYOUT_MULTICHANNEL;
     s.group_size = group;
   }
   // Names the outputs of file `index` as a fresh job (no derived stem left

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "test_files.h"
-#include "wav/job_settings.h"
 #include "wav/wav_writer.h"
 
 namespace {
@@ -53,46 +52,49 @@ Bytes expected_extensible(uint16_t channels, uint32_t rate, uint16_t bits, uint3
   return b;
 }
 
-JobSettings settings_for(int32_t bits, int32_t is_float, int32_t rate) {
-  JobSettings s;
-  init_job_settings(&s);
-  s.out_bits = bits;
-  s.out_float = is_float;
-  s.out_rate = rate;
-  return s;
+// An output format: bits, float flag, rate.
+struct Format {
+  int32_t bits, is_float, rate;
+};
+
+Format settings_for(int32_t bits, int32_t is_float, int32_t rate) { return {bits, is_float, rate}; }
+
+void fill(int32_t use_extensible, int32_t channels, const Format& f, uint32_t mask) {
+  wav_header_fill(wav_plain_header, wav_extensible_header, use_extensible, channels, f.rate, f.bits,
+                  f.is_float, mask);
 }
 
 }  // namespace
 
 TEST(WavHeaderImages, FilledPlainAndExtensibleImagesMatchHandBuiltHeaders) {
-  JobSettings s = settings_for(16, 0, 48000);
-  wav_header_fill(wav_plain_header, wav_extensible_header, 0, 1, &s, 0x3F);
+  Format s = settings_for(16, 0, 48000);
+  fill(0, 1, s, 0x3F);
   EXPECT_EQ(image(wav_plain_header, PLAIN_HEADER_BYTES), expected_plain(1, 1, 48000, 16));
 
   s = settings_for(32, 1, 44100);
-  wav_header_fill(wav_plain_header, wav_extensible_header, 0, 2, &s, 0);
+  fill(0, 2, s, 0);
   EXPECT_EQ(image(wav_plain_header, PLAIN_HEADER_BYTES), expected_plain(3, 2, 44100, 32));
 
   // Filling the plain image leaves the extensible one alone (and its mask).
   const Bytes before = image(wav_extensible_header, EXTENSIBLE_HEADER_BYTES);
-  wav_header_fill(wav_plain_header, wav_extensible_header, 0, 6, &s, 0x3F);
+  fill(0, 6, s, 0x3F);
   EXPECT_EQ(image(wav_extensible_header, EXTENSIBLE_HEADER_BYTES), before);
 
   // 16-bit multichannel: 16 in both bit fields, block align 2 x channels.
   s = settings_for(16, 0, 48000);
-  wav_header_fill(wav_plain_header, wav_extensible_header, 1, 6, &s, 0x3F);
+  fill(1, 6, s, 0x3F);
   EXPECT_EQ(image(wav_extensible_header, EXTENSIBLE_HEADER_BYTES),
             expected_extensible(6, 48000, 16, 0x3F, 0x01));
 
   // Float output: sub-format byte 3; the rest of the GUID never changes.
   s = settings_for(64, 1, 96000);
-  wav_header_fill(wav_plain_header, wav_extensible_header, 1, 18, &s, 0x3FFFF);
+  fill(1, 18, s, 0x3FFFF);
   EXPECT_EQ(image(wav_extensible_header, EXTENSIBLE_HEADER_BYTES),
             expected_extensible(18, 96000, 64, 0x3FFFF, 0x03));
 
   // 24-bit integer after float: back to byte 1, every field rewritten.
   s = settings_for(24, 0, 44100);
-  wav_header_fill(wav_plain_header, wav_extensible_header, 1, 2, &s, 0x3);
+  fill(1, 2, s, 0x3);
   EXPECT_EQ(image(wav_extensible_header, EXTENSIBLE_HEADER_BYTES),
             expected_extensible(2, 44100, 24, 0x3, 0x01));
 }
