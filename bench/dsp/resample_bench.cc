@@ -1,7 +1,9 @@
 // resample_bench IN.wav OUT.wav RATE [BITS]: resamples an integer PCM WAV
 // (8 to 32 bits) to RATE with the program's resampler, writing a plain PCM
-// WAV of BITS (default 16). Block loop as in the PCM WAV job: frames asked
-// per call, conversion into the input buffer, trimming, one write per block.
+// WAV of BITS (default 16): the frames the resampler wants are read and
+// converted into its input, every conversion is pulled, converted to PCM
+// and written.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -10,8 +12,6 @@
 
 #include "dsp/pcm_convert.h"
 #include "dsp/ssrc/ssrc.h"
-#include "wav/input_file.h"
-#include "wav/job_settings.h"
 
 namespace {
 
@@ -20,8 +20,13 @@ uint32_t le32(const uint8_t* p) {
 }
 uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
+struct Input {
+  int32_t channels, sample_rate, bits, is_float;
+  uint64_t data_size;
+};
+
 // Finds fmt and data of a RIFF/WAVE file; leaves the file at the first sample.
-bool read_header(FILE* f, InputFile* file) {
+bool read_header(FILE* f, Input* file) {
   uint8_t riff[12];
   if (std::fread(riff, 1, 12, f) != 12 || std::memcmp(riff, "RIFF", 4) ||
       std::memcmp(riff + 8, "WAVE", 4))
@@ -87,68 +92,56 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot open %s\n", argv[1]);
     return 1;
   }
-  InputFile file{};
-  file.kind = KIND_PCM_WAV;
+  Input file{};
   if (!read_header(in, &file) || file.is_float || file.bits < 8 || file.bits > 32 ||
       file.channels < 1) {
     std::fprintf(stderr, "%s: not an integer PCM WAV\n", argv[1]);
     return 1;
   }
-  JobSettings settings;
-  init_job_settings(&settings);
-  settings.out_rate = std::atoi(argv[3]);
-  settings.in_bits = file.bits;
-  settings.out_bits = argc > 4 ? std::atoi(argv[4]) : 16;
-  settings.out_float = 0;
-  settings.selected_count = file.channels;
-  if (settings.out_rate == file.sample_rate) {
+  const int32_t out_rate = std::atoi(argv[3]);
+  const int32_t out_bits = argc > 4 ? std::atoi(argv[4]) : 16;
+  if (out_rate == file.sample_rate) {
     std::fprintf(stderr, "nothing to resample\n");
     return 1;
   }
-  settings.dsp_mode = settings.out_rate > file.sample_rate ? 3 : 2;
-  const bool up = settings.dsp_mode == 3;
-
   filterparms fp{};
   ssrc st{};
-  ssrc_reset(&fp, &st, &file);
-  if (ssrc_configure(&file, &fp, &st, &settings)) return 1;
+  ssrc_reset(&fp, &st);
+  if (ssrc_configure(&fp, &st, file.sample_rate, out_rate, file.channels, file.bits)) return 1;
+  const OutputFormat format = make_output_format(out_bits, 0, 0, 0, 0.18);
 
   FILE* out = std::fopen(argv[2], "wb");
   if (!out) {
     std::fprintf(stderr, "cannot create %s\n", argv[2]);
     return 1;
   }
-  write_header(out, file.channels, settings.out_rate, settings.out_bits, 0);
-  const int32_t nc = file.channels, b = file.bits / 8, ob = settings.out_bits / 8;
+  write_header(out, file.channels, out_rate, out_bits, 0);
+  const int32_t nc = file.channels, b = file.bits / 8, ob = out_bits / 8;
   uint64_t remaining = file.data_size, written = 0;
-  std::vector<uint8_t> block;
-  while (true) {
-    int64_t want = ssrc_frames_wanted(&fp, &st, file.sample_rate, settings.out_rate);
-    if (!up && want > st.total_frames - st.frames_read) want = st.total_frames - st.frames_read;
-    if (want < 0) want = 0;
+  std::vector<uint8_t> block, converted(static_cast<size_t>(st.outbuf_frames) * nc * ob);
+  for (int32_t pulled = SSRC_NEEDS_INPUT; pulled != SSRC_FINISHED;) {
+    int32_t room = 0;
+    double* at = ssrc_input_room(&fp, &st, &room);
+    const int32_t want = std::min(ssrc_frames_wanted(&fp, &st), room);
     uint64_t bytes = static_cast<uint64_t>(want) * nc * b;
     if (bytes > remaining) bytes = remaining;
     block.resize(bytes + 1);
     bytes = std::fread(block.data(), 1, bytes, in);
-    remaining -= bytes;
+    remaining = bytes == 0 ? 0 : remaining - bytes;
     const int32_t frames = static_cast<int32_t>(bytes / (static_cast<uint64_t>(b) * nc));
-    if (bytes == 0 || remaining == 0) remaining = 0;
-    st.flushing = remaining == 0 && frames <= want ? 1 : 0;
-    pcm_to_samples(st.inbuf, block.data(), b, 0, nc, frames, up ? fp.inbuflen : 0);
-    int32_t all_delayed = 0, skip = 0, count = 0;
-    ssrc_process(nc, file.sample_rate, &settings, frames, static_cast<int32_t>(want), &fp, &st,
-                 &all_delayed, &skip, &count);
-    if (!all_delayed && count > 0) {
-      const uint8_t* from =
-          settings.work_buffers.output_block + static_cast<size_t>(skip) * nc * ob;
-      written += std::fwrite(from, 1, static_cast<size_t>(count) * nc * ob, out);
+    pcm_to_samples(at, block.data(), b, 0, nc, frames, 0);
+    ssrc_input_commit(&fp, &st, frames);
+    if (remaining == 0) ssrc_finish(&st);
+    SsrcOutput o;
+    while ((pulled = ssrc_pull(&fp, &st, &o)) == SSRC_PULLED) {
+      samples_to_pcm(o.frames, converted.data(), &format, nc, o.produced);
+      written += std::fwrite(converted.data() + static_cast<size_t>(o.skip) * nc * ob, 1,
+                             static_cast<size_t>(o.count) * nc * ob, out);
     }
-    if (st.flushing == -1) break;
   }
-  write_header(out, nc, settings.out_rate, settings.out_bits, static_cast<uint32_t>(written));
+  write_header(out, nc, out_rate, out_bits, static_cast<uint32_t>(written));
   std::fclose(out);
   std::fclose(in);
   ssrc_free(&fp, &st);
-  free_work_buffers(&settings.work_buffers);
   return 0;
 }

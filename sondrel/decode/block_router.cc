@@ -14,7 +14,6 @@ namespace {
 
 constexpr int32_t kRows = 11;
 constexpr int32_t kSlots = 6;
-constexpr int32_t kMaxDrainCalls = 4096;
 
 const float kSilence[BLOCK_SAMPLES] = {};
 // A whole library sample buffer of silence: every routing entry reads zeros.
@@ -159,61 +158,45 @@ int route_converted(InputFile* f, const float* samples, RouteState* route, JobSe
   return write_split(s, outputs, w->bytes, BLOCK_SAMPLES, width);
 }
 
-int32_t next_block_frames(const filterparms* fp, const ssrc* rs, const RouteState* route,
-                          const JobSettings* s) {
-  if (s->dsp_mode == 2) return (fp->n1b2 - rs->rps - 1) / fp->osf + 1;
-  const double per_call = std::floor(static_cast<double>(fp->n2b2) * route->source_rate /
-                                     (static_cast<double>(fp->osf) * s->out_rate));
-  return static_cast<int32_t>(per_call) + 1 + fp->n1x - fp->inbuflen;
-}
-
-// Writes what one resampler call returned.
-int write_resampled(const ssrc* rs, JobSettings* s, JobOutputs* outputs, int32_t all_delayed,
-                    int32_t skip, int32_t count) {
-  if (all_delayed || count <= 0) return ROUTE_OK;
+// Converts and writes what one resampler conversion produced. Every
+// produced frame is converted (the dither's noise follows the filters'
+// output), the delivered ones are written.
+int write_resampled(const SsrcOutput& out, JobSettings* s, JobOutputs* outputs) {
   const int32_t n = s->selected_count;
   const bool doubles_out = s->out_bits == 64;
   const int32_t width = doubles_out ? 8 : s->out_bits / 8;
-  const uint8_t* block =
-      doubles_out ? reinterpret_cast<const uint8_t*>(rs->outbuf) : s->work_buffers.output_block;
-  const int32_t capacity = s->work_buffers.out_frames;
-  if (skip < 0) skip = 0;
-  if (skip > capacity) skip = capacity;
-  if (count > capacity - skip) count = capacity - skip;
-  const uint8_t* first = block + static_cast<int64_t>(skip) * n * width;
+  if (!doubles_out && out.produced > 0) {
+    const OutputFormat format = make_output_format(s->out_bits, s->out_float, s->dither_type,
+                                                   s->pdf_type, s->noise_amplitude);
+    samples_to_pcm(out.frames, s->work_buffers.output_block, &format, n, out.produced);
+  }
+  if (out.count <= 0) return ROUTE_OK;
+  const uint8_t* block = doubles_out ? reinterpret_cast<const uint8_t*>(out.frames)
+                                     : s->work_buffers.output_block;
+  const uint8_t* first = block + static_cast<int64_t>(out.skip) * n * width;
   if (s->output_layout == LAYOUT_MULTICHANNEL || n == 1)
-    return write_output(outputs, 0, first, static_cast<size_t>(count) * n * width);
-  return write_split(s, outputs, first, count, width);
+    return write_output(outputs, 0, first, static_cast<size_t>(out.count) * n * width);
+  return write_split(s, outputs, first, out.count, width);
 }
 
-// Samples the resampler's input buffer holds for this job.
-int64_t inbuf_capacity(const ssrc* rs, const JobSettings* s) {
-  return static_cast<int64_t>(rs->inbuf_capacity) * s->selected_count;
+// Runs every conversion the resampler has input for, writing each.
+int pull_resampled(filterparms* fp, ssrc* rs, JobSettings* s, JobOutputs* outputs) {
+  SsrcOutput out;
+  while (ssrc_pull(fp, rs, &out) == SSRC_PULLED) {
+    const int r = write_resampled(out, s, outputs);
+    if (r) return r;
+  }
+  return ROUTE_OK;
 }
 
 int route_resampled(InputFile* f, const float* samples, RouteState* route, filterparms* fp,
                     ssrc* rs, JobSettings* s, JobOutputs* outputs) {
-  const int32_t n = s->selected_count;
-  rs->flushing = 0;
-  rs->total_frames = rs->frames_read + rs->block_frames;
-  const int64_t at = static_cast<int64_t>(fp->inbuflen) * n + route->buffered;
-  if (at + int64_t{BLOCK_SAMPLES} * n > inbuf_capacity(rs, s)) return ROUTE_ERROR;
-  interleave_doubles(f, s, samples, route, rs->inbuf + at);
-  route->buffered += int64_t{BLOCK_SAMPLES} * n;
-  while (rs->block_frames > 0 && route->buffered > static_cast<int64_t>(rs->block_frames) * n) {
-    const int32_t appended = rs->block_frames;
-    const int64_t leftover_at = (static_cast<int64_t>(fp->inbuflen) + appended) * n;
-    int32_t all_delayed = 0, skip = 0, count = 0;
-    ssrc_process(n, route->source_rate, s, appended, appended, fp, rs, &all_delayed, &skip,
-                 &count);
-    const int r = write_resampled(rs, s, outputs, all_delayed, skip, count);
-    if (r) return r;
-    route->buffered -= static_cast<int64_t>(appended) * n;
-    std::memmove(rs->inbuf + static_cast<int64_t>(fp->inbuflen) * n, rs->inbuf + leftover_at,
-                 static_cast<size_t>(route->buffered) * sizeof(double));
-    rs->block_frames = next_block_frames(fp, rs, route, s);
-  }
-  return ROUTE_OK;
+  int32_t room = 0;
+  double* at = ssrc_input_room(fp, rs, &room);
+  if (room < BLOCK_SAMPLES) return ROUTE_ERROR;  // every pull leaves room for a block
+  interleave_doubles(f, s, samples, route, at);
+  ssrc_input_commit(fp, rs, BLOCK_SAMPLES);
+  return pull_resampled(fp, rs, s, outputs);
 }
 
 // Positions: the speaker bit a label stands for.
@@ -264,7 +247,6 @@ uint32_t multichannel_layout(const InputFile* file, const JobSettings* s, int32_
 
 void route_start(RouteState* route, const InputFile* file, const JobSettings* s) {
   route->first_block = 1;
-  route->buffered = 0;
   route->source_rate = file->sample_rate;
   route->blocks = 0;
   for (int32_t k = 0; k < MAX_SELECTED; ++k) route->order[k] = k;
@@ -312,29 +294,7 @@ int route_silence(InputFile* f, int64_t count, RouteState* route, filterparms* f
   return ROUTE_OK;
 }
 
-int drain_resampler(RouteState* route, filterparms* fp, ssrc* rs, JobSettings* s,
-                    JobOutputs* outputs) {
-  const int32_t n = s->selected_count;
-  if (n < 1 || n > MAX_SELECTED) return ROUTE_OK;
-  rs->total_frames = rs->frames_read + rs->inbuf_frames;
-  rs->flushing = 1;
-  int32_t frames_read = static_cast<int32_t>(route->buffered / n);
-  for (int32_t call = 0; call < kMaxDrainCalls && rs->block_frames > 0; ++call) {
-    // The frames appended past the end of the input are silence.
-    int64_t from = static_cast<int64_t>(fp->inbuflen) * n + route->buffered;
-    int64_t to = (static_cast<int64_t>(fp->inbuflen) + rs->block_frames) * n;
-    if (to > inbuf_capacity(rs, s)) to = inbuf_capacity(rs, s);
-    if (to > from)
-      std::memset(rs->inbuf + from, 0, static_cast<size_t>(to - from) * sizeof(double));
-    int32_t all_delayed = 0, skip = 0, count = 0;
-    ssrc_process(n, route->source_rate, s, frames_read, rs->block_frames, fp, rs, &all_delayed,
-                 &skip, &count);
-    const int r = write_resampled(rs, s, outputs, all_delayed, skip, count);
-    if (r) return r;
-    route->buffered = 0;
-    frames_read = 0;
-    if (rs->flushing == -1 || rs->frames_read >= rs->total_frames) break;
-    rs->block_frames = next_block_frames(fp, rs, route, s);
-  }
-  return ROUTE_OK;
+int drain_resampler(filterparms* fp, ssrc* rs, JobSettings* s, JobOutputs* outputs) {
+  ssrc_finish(rs);
+  return pull_resampled(fp, rs, s, outputs);
 }

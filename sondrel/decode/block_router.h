@@ -18,7 +18,6 @@ constexpr int ROUTE_WRITE_FAILED = 2;  // an output could not be written, alread
 struct RouteState {
   int32_t first_block;          // 1 before the first block of the job
   int32_t order[MAX_SELECTED];  // channel j of an interleaved block is selected entry order[j]
-  int64_t buffered;             // resampler input samples after the inbuflen leading frames
   int32_t source_rate;          // the rate the job (and its resampler) was set up for
   int64_t blocks;               // blocks routed so far, decoded or silent
 };
@@ -44,5 +43,4 @@ int route_silence(InputFile* file, int64_t count, RouteState* route, filterparms
                   JobSettings* settings, JobOutputs* outputs);
 
 // Drains the resampler at the end of the input (dsp_mode 2 and 3).
-int drain_resampler(RouteState* route, filterparms* fp, ssrc* rs, JobSettings* settings,
-                    JobOutputs* outputs);
+int drain_resampler(filterparms* fp, ssrc* rs, JobSettings* settings, JobOutputs* outputs);

@@ -177,7 +177,7 @@ int decode_loop(FILE* stream, InputFile* f, filterparms* fp, ssrc* rs, JobSettin
   // What the resampler holds was decoded before the end or the stop: drain it.
   const bool drain = result == ROUTE_OK || (result == ROUTE_ERROR && route.blocks > 0);
   if (drain && s->dsp_mode >= 2 && fp && rs) {
-    const int drained = drain_resampler(&route, fp, rs, s, outputs);
+    const int drained = drain_resampler(fp, rs, s, outputs);
     if (drained != ROUTE_OK) result = drained;
   }
   return result;

@@ -220,16 +220,29 @@ bool prepare_outputs(JobSettings* s, InputFile* files, int32_t i, const RunValue
   return check_output_names(s, files, i) == 0;
 }
 
-// The resampler set-up for dsp_mode 2 and 3. Returns false when the job
-// cannot run.
+// The channels a job converts: a decoded stream's selected channels, an
+// interleave group's files, or every channel of a WAV.
+int32_t job_channels(const JobSettings* s, const InputFile& f) {
+  if (f.kind != KIND_PCM_WAV) return s->selected_count;
+  return s->multichannel_out && s->group_size > 1 ? s->group_size : f.channels;
+}
+
+// The resampler for dsp_mode 2 and 3, and the job's work buffers. Returns
+// false when the job cannot run (a ratio the resampler refuses is reported).
 bool configure_samples(JobSettings* s, InputFile* f, FileJob* job) {
+  const int32_t channels = job_channels(s, *f);
+  int32_t in_frames = is_compressed(f->kind) ? 256 : 512, out_frames = in_frames;
   if (s->dsp_mode >= DSP_DOWNSAMPLE) {
     job->fp = static_cast<filterparms*>(std::calloc(1, sizeof(filterparms)));
     job->rs = static_cast<ssrc*>(std::calloc(1, sizeof(ssrc)));
     if (!job->fp || !job->rs) return false;
-    ssrc_reset(job->fp, job->rs, f);
+    ssrc_reset(job->fp, job->rs);
+    if (ssrc_configure(job->fp, job->rs, f->sample_rate, s->out_rate, channels, s->in_bits))
+      return false;
+    in_frames = job->rs->inbuf_capacity;
+    out_frames = job->rs->outbuf_frames;
   }
-  return ssrc_configure(f, job->fp, job->rs, s) == 0;
+  return alloc_work_buffers(&s->work_buffers, channels, in_frames, out_frames) == 0;
 }
 
 // Releases everything the file's job held.

@@ -177,44 +177,50 @@ int plain_block(PcmJob* job) {
   return convert_and_write(job, block, frames, job->channels) ? 0 : 1;
 }
 
-// Resampled convert and split: what the resampler asks for is read, placed
-// after the frames it holds (zeros past the end of the data), converted, and
-// what comes out after the filter delay is written.
+// Resampled convert and split: what the resampler asks for is read and
+// pushed (the input ends with the block that exhausts the data), one
+// conversion runs, and what comes out after the filter delay is converted
+// and written. Every block after the last one converts the held input
+// padded with silence, until the resampler has delivered the whole output.
 int resample_block(PcmJob* job) {
   JobSettings* s = job->settings;
   WorkBuffers& b = s->work_buffers;
   filterparms* fp = job->fp;
   ssrc* rs = job->rs;
   const int32_t channels = job->channels, width = job->in_bytes;
-  const int32_t appended = ssrc_frames_wanted(fp, rs, job->file->sample_rate, s->out_rate);
-  int32_t want = appended;
-  if (s->dsp_mode == 2) {
-    const int64_t left = rs->total_frames - static_cast<int64_t>(rs->frames_read);
-    want = static_cast<int32_t>(std::max<int64_t>(0, std::min<int64_t>(appended, left)));
-  }
+  int64_t want = ssrc_frames_wanted(fp, rs);
+  if (s->dsp_mode == DSP_DOWNSAMPLE)
+    want = std::max<int64_t>(0, std::min<int64_t>(want, job->total_frames - job->frames_pushed));
   const size_t frame_bytes = static_cast<size_t>(channels) * width;
   const size_t asked = static_cast<size_t>(want) * frame_bytes;
   const size_t got = read_data(job->input, b.input_block, asked, &job->remaining[0]);
   job->bytes_read += static_cast<int64_t>(got);
   const int32_t frames_read = static_cast<int32_t>(got / frame_bytes);
-  rs->flushing = (got < asked || job->remaining[0] < frame_bytes) ? 1 : 0;
+  job->frames_pushed += frames_read;
 
-  const int32_t held = s->dsp_mode == 3 ? fp->inbuflen : 0;
-  double* at = rs->inbuf + static_cast<size_t>(held) * channels;
+  int32_t room = 0;
+  double* at = ssrc_input_room(fp, rs, &room);
+  if (frames_read > room) return 1;
   if (width == 8)
     std::memcpy(at, b.input_block, static_cast<size_t>(frames_read) * channels * sizeof(double));
   else
-    pcm_to_samples(rs->inbuf, b.input_block, width, job->file->is_float, channels, frames_read, held);
+    pcm_to_samples(at, b.input_block, width, job->file->is_float, channels, frames_read, 0);
+  ssrc_input_commit(fp, rs, frames_read);
+  if (got < asked || job->remaining[0] < frame_bytes) ssrc_finish(rs);
 
-  int32_t all_delayed = 0, skip = 0, count = 0;
-  ssrc_process(channels, job->file->sample_rate, s, frames_read, appended, fp, rs, &all_delayed,
-               &skip, &count);
-  if (!all_delayed && count >= 1) {
-    count = std::min(count, b.out_frames - skip);
-    const bool doubles = s->out_bits == 64 && s->out_float;
-    const uint8_t* converted = doubles ? reinterpret_cast<const uint8_t*>(rs->outbuf) : b.output_block;
-    const size_t offset = static_cast<size_t>(skip) * channels * (s->out_bits / 8);
-    if (count > 0 && !write_frames(job, converted + offset, count, channels)) return 1;
+  SsrcOutput out;
+  if (ssrc_pull(fp, rs, &out) != SSRC_PULLED) return 1;
+  const bool doubles = s->out_bits == 64 && s->out_float;
+  if (!doubles) {
+    const OutputFormat format = make_output_format(s->out_bits, s->out_float, s->dither_type,
+                                                   s->pdf_type, s->noise_amplitude);
+    samples_to_pcm(out.frames, b.output_block, &format, channels, out.produced);
+  }
+  if (out.count >= 1) {
+    const uint8_t* converted =
+        doubles ? reinterpret_cast<const uint8_t*>(out.frames) : b.output_block;
+    const size_t offset = static_cast<size_t>(out.skip) * channels * (s->out_bits / 8);
+    if (!write_frames(job, converted + offset, out.count, channels)) return 1;
   }
   return rs->flushing == -1 ? 1 : 0;
 }

@@ -243,6 +243,10 @@ int pcm_job(FILE* stream, InputFile* files, filterparms* fp, ssrc* state, JobSet
   job.out_bytes = s->out_bits / 8;
   job.channels = job.kind == PCM_INTERLEAVE ? s->group_size : job.file->channels;
   job.progress_total = static_cast<int64_t>(job.file->data_size);
+  if (job.in_bytes > 0 && job.channels > 0)
+    job.total_frames = static_cast<int64_t>(job.file->data_size /
+                                            static_cast<uint64_t>(job.in_bytes) /
+                                            static_cast<uint64_t>(job.channels));
 
   const int result = run_job(&job);
 

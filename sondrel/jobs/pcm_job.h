@@ -28,6 +28,8 @@ struct PcmJob {
   int32_t channels;                    // input channels per frame (interleave: group size)
   uint64_t remaining[MAX_SELECTED];    // data bytes left per input (interleave: per file)
   int64_t bytes_read;                  // progress counter
+  int64_t total_frames;                // resampling: frames of the input's data chunk
+  int64_t frames_pushed;               // resampling: frames handed to the resampler so far
   int64_t progress_total;
   int32_t write_failed;                // 1 once an output could not be written
   InputChunk chunks[MAX_SELECTED];     // per input (block_io)

@@ -1,16 +1,17 @@
 // Fuzz target: the resampler's design and processing over arbitrary rate
-// pairs (1 to 384000 Hz each) and short inputs, driven as the PCM WAV job
-// drives it. A pair is either refused or converted to exactly the length
-// its rates give, with finite samples; nothing may stop on an invariant.
+// pairs (1 to 384000 Hz each) and short inputs, pushed in pieces of a size
+// the input chooses. A pair is either refused or converted to exactly the
+// length its rates give, with finite samples; nothing may stop on an
+// invariant.
 //
 // Input: bytes 0-2 the source rate and 3-5 the output rate (little-endian,
 // folded into 1..384000; unless flag bit 0 is set the output is one of the
 // program's rates 44100, 48000, 96000), byte 6 flags, byte 7 how often the
 // sample pattern that follows repeats.
-// Flags: bits 1-2 channels (1 to 3); bits 3-4 output format (16-bit,
-// 32-bit float, 64-bit float, 8-bit); bit 5 the pattern holds 32-bit floats
-// (NaN and infinities included) rather than 16-bit integers; bit 6 the
-// buffers of a decode job; bit 7 a 32-bit source.
+// Flags: bits 1-2 channels (1 to 3); bits 3-4 the piece pushed at a time
+// (as much as fits, 256 frames, 1 frame, 4099 frames); bit 5 the pattern
+// holds 32-bit floats (NaN and infinities included) rather than 16-bit
+// integers; bit 7 a 32-bit source.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -19,8 +20,6 @@
 #include <vector>
 
 #include "dsp/ssrc/ssrc.h"
-#include "wav/input_file.h"
-#include "wav/job_settings.h"
 
 namespace {
 
@@ -76,65 +75,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (src == dst) return 0;
   const int32_t channels = 1 + ((flags >> 1) & 3) % 3;
-  static const int32_t out_bits[4] = {16, 32, 64, 8};
-  const int32_t format = (flags >> 3) & 3;
+  static const int32_t pieces[4] = {0, 256, 1, 4099};
+  const int32_t piece = pieces[(flags >> 3) & 3];
   const std::vector<double> input =
       input_samples(data + 8, size - 8, flags & 0x20, channels, 1 + data[7] * 16, src, dst);
   const int64_t total = static_cast<int64_t>(input.size()) / channels;
 
-  InputFile file;
-  std::memset(&file, 0, sizeof file);
-  init_input_file(&file);
-  file.kind = (flags & 0x40) ? KIND_AC3 : KIND_PCM_WAV;
-  file.channels = channels;
-  file.bits = (flags & 0x80) ? 32 : 16;
-  file.sample_rate = src;
-  file.data_size = static_cast<uint64_t>(total) * channels * (file.bits / 8);
-  JobSettings settings;
-  init_job_settings(&settings);
-  settings.out_rate = dst;
-  settings.in_bits = file.bits;
-  settings.out_bits = out_bits[format];
-  settings.out_float = format == 1 || format == 2;
-  settings.selected_count = channels;
-  settings.dsp_mode = dst > src ? 3 : 2;
-  const bool up = settings.dsp_mode == 3;
-
   filterparms fp;
   ssrc state;
-  ssrc_reset(&fp, &state, &file);
-  state.total_frames = total;  // the PCM job's count, for either kind
-  if (ssrc_configure(&file, &fp, &state, &settings) == 0) {
+  ssrc_reset(&fp, &state);
+  if (ssrc_configure(&fp, &state, src, dst, channels, (flags & 0x80) ? 32 : 16) == 0) {
     int64_t pos = 0, delivered = 0;
-    int32_t calls = 0;
-    for (; calls < MAX_CALLS; ++calls) {
-      int64_t want = ssrc_frames_wanted(&fp, &state, src, dst);
-      const int32_t at = up ? fp.inbuflen : 0;
-      check(want >= 0 && at + want <= state.inbuf_capacity);
-      if (!up) want = std::min<int64_t>(want, state.total_frames - state.frames_read);
-      const int64_t got = std::max<int64_t>(0, std::min<int64_t>(want, total - pos));
-      if (got > 0)
-        std::memcpy(state.inbuf + static_cast<int64_t>(at) * channels,
-                    input.data() + pos * channels,
-                    sizeof(double) * static_cast<size_t>(got * channels));
-      pos += got;
-      state.flushing = pos >= total && got <= want ? 1 : 0;
-      int32_t all_delayed = 0, skip = 0, count = 0;
-      ssrc_process(channels, src, &settings, static_cast<int32_t>(got),
-                   static_cast<int32_t>(up ? want : got), &fp, &state, &all_delayed, &skip,
-                   &count);
-      if (!all_delayed && count > 0) {
-        check(skip >= 0 && skip + count <= state.outbuf_frames);
-        for (int64_t i = 0; i < static_cast<int64_t>(count) * channels; ++i)
-          check(std::isfinite(state.outbuf[static_cast<int64_t>(skip) * channels + i]));
-        delivered += count;
+    int32_t calls = 0, pulled = SSRC_NEEDS_INPUT;
+    while (pulled != SSRC_FINISHED && calls < MAX_CALLS) {
+      const int64_t left = total - pos;
+      const int64_t count = piece > 0 ? std::min<int64_t>(piece, left) : left;
+      pos += ssrc_push(&fp, &state, input.data() + pos * channels, static_cast<int32_t>(count));
+      if (pos == total) ssrc_finish(&state);
+      SsrcOutput out;
+      while ((pulled = ssrc_pull(&fp, &state, &out)) == SSRC_PULLED && ++calls < MAX_CALLS) {
+        check(out.skip >= 0 && out.count >= 0 && out.skip + out.count <= out.produced &&
+              out.produced <= state.outbuf_frames);
+        for (int64_t i = 0; i < static_cast<int64_t>(out.produced) * channels; ++i)
+          check(std::isfinite(out.frames[i]));
+        delivered += out.count;
       }
-      if (state.flushing == -1) break;
     }
     check(calls < MAX_CALLS);
-    check(delivered == total * dst / src + (up ? 0 : 1));
+    check(delivered == total * dst / src + (dst > src ? 0 : 1));
   }
   ssrc_free(&fp, &state);
-  free_work_buffers(&settings.work_buffers);
   return 0;
 }

@@ -1,7 +1,7 @@
 // The sample-rate converter of one job: filter design (Kaiser-windowed sinc
-// low-passes of 170 dB stop-band attenuation), the per-block conversion in
-// both directions, the trimming of the filter delay and of the end, and the
-// job's block buffers.
+// low-passes of 170 dB stop-band attenuation), the input buffer frames are
+// pushed into, the conversion in both directions, and the trimming of the
+// filter delay and of the end.
 #include "dsp/ssrc/ssrc.h"
 
 #include <cmath>
@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "dsp/pcm_convert.h"
 #include "dsp/real_fft.h"
 #include "dsp/ssrc/polyphase.h"
 
@@ -28,7 +27,6 @@ namespace {
 constexpr double AA = 170.0;          // stop-band attenuation, dB
 constexpr double DF = 100.0;          // largest transition width of the FFT stage, Hz
 constexpr int32_t FFTFIRLEN = 65536;  // base length of the FFT-stage filter
-constexpr int32_t DECODE_SPARE_FRAMES = 256;
 constexpr int32_t KERNEL_PAD = 4;  // zeroed values the polyphase kernel may read past its data
 
 double kaiser_d() { return AA > 21 ? (AA - 7.95) / 14.36 : 0.9222; }
@@ -296,16 +294,11 @@ int ssrc_setup_down(filterparms* fp, ssrc* state, int32_t sfrq, int32_t dfrq) {
   return 0;
 }
 
-// Channels the job's buffers are made for.
-int32_t job_channels(const InputFile* file, const JobSettings* settings) {
-  if (file->kind == KIND_PCM_WAV)
-    return settings->multichannel_out && settings->group_size > 1 ? settings->group_size
-                                                                  : file->channels;
-  return settings->selected_count;
-}
-
+// The buffers of a job of `channels` channels. The input buffer holds a
+// conversion's input and room for SSRC_PUSH_ROOM more frames besides (up:
+// the held frames and the frames wanted add up to at most inbuf_frames + 1).
 int alloc_resampler_buffers(const filterparms* fp, ssrc* state, int32_t channels, int32_t dfrq,
-                            bool up, bool decode) {
+                            bool up) {
   int64_t buf1_len, buf2_len;
   if (up) {
     buf1_len = fp->n2b2 / fp->osf + 1;
@@ -320,7 +313,7 @@ int alloc_resampler_buffers(const filterparms* fp, ssrc* state, int32_t channels
     // so a call gives at most n1b2 x output rate / fs1 frames, plus one.
     state->outbuf_frames = static_cast<int32_t>(fp->n1b2 * int64_t{dfrq} / fp->fs1 + 2);
   }
-  state->inbuf_capacity = state->inbuf_frames + (decode ? DECODE_SPARE_FRAMES : 0);
+  state->inbuf_capacity = state->inbuf_frames + 1 + SSRC_PUSH_ROOM;
   state->channels = channels;
   state->buf1 = zeroed_rows(channels, static_cast<int32_t>(buf1_len));
   state->buf2 = zeroed_rows(channels, static_cast<int32_t>(buf2_len));
@@ -374,7 +367,9 @@ int32_t process_up(int32_t channels, int32_t sfrq, int32_t frames_read, int32_t 
   SSRC_ASSERT(reach <= ssrc->inbuf_capacity);
   // Once the input has ended nothing real lies past what was appended, so
   // whatever stage 1 reads there is silence too.
-  if ((ssrc->flushing || frames_read < frames_appended) && reach > filterparms->inbuflen) {
+  const bool input_ended =
+      (ssrc->flushing == 1 && ssrc->pending == 0) || frames_read < frames_appended;
+  if (input_ended && reach > filterparms->inbuflen) {
     const int32_t from = real_end > filterparms->inbuflen ? real_end : filterparms->inbuflen;
     std::memset(ssrc->inbuf + static_cast<int64_t>(from) * channels, 0,
                 sizeof(double) * static_cast<size_t>(reach - from) * channels);
@@ -512,124 +507,144 @@ void discard_consumed_down(int32_t channels, filterparms* filterparms, ssrc* ssr
 // dropped once at the start, and at the end the output stops at
 // floor(frames read x output / source rate) frames, one more for
 // down-conversion.
-void trim(int32_t p, int32_t sfrq, int32_t dfrq, bool down, ssrc* state, int32_t* all_delayed,
-          int32_t* skip, int32_t* count) {
-  *all_delayed = 0;
-  *skip = 0;
-  *count = 0;
+void trim(int32_t p, ssrc* state, SsrcOutput* out) {
+  out->produced = p;
+  out->skip = 0;
+  out->count = 0;
   int32_t available = p;
+  bool all_delayed = false;
   if (state->skipping) {
     if (p < state->delay) {
       state->delay -= p;
-      *all_delayed = 1;
+      all_delayed = true;
       available = 0;
     } else {
-      *skip = state->delay;
+      out->skip = state->delay;
       state->skipping = 0;
       available = p - state->delay;
     }
   }
   if (state->flushing == 1) {
-    const double expected = static_cast<double>(state->frames_read) * dfrq / sfrq;
-    const int64_t target = static_cast<int64_t>(std::floor(expected)) + (down ? 1 : 0);
+    const double expected =
+        static_cast<double>(state->frames_read) * state->out_rate / state->source_rate;
+    const int64_t target = static_cast<int64_t>(std::floor(expected)) + (state->up ? 0 : 1);
     const int64_t remaining = target - state->frames_written;
     if (available >= remaining) {
       available = remaining > 0 ? static_cast<int32_t>(remaining) : 0;
       state->flushing = -1;
     }
   }
-  if (!*all_delayed) *count = available;
-  state->frames_written += *count;
+  if (!all_delayed) out->count = available;
+  state->frames_written += out->count;
+}
+
+// Input frames the next conversion takes: up, the frames to append after
+// the held ones so that stage 1 finds all it reads (one frame fewer would
+// leave its last step reading a frame nobody supplied in some calls); down,
+// the frames that fill the FFT block's first half.
+int32_t conversion_frames(const filterparms* fp, const ssrc* state) {
+  if (state->up)
+    return static_cast<int32_t>(std::floor(static_cast<double>(fp->n2b2) * state->source_rate /
+                                           (static_cast<double>(fp->osf) * state->out_rate))) +
+           2 + fp->n1x - fp->inbuflen;
+  return (fp->n1b2 - state->rps - 1) / fp->osf + 1;
 }
 
 }  // namespace
 
-void ssrc_reset(filterparms* fp, ssrc* state, const InputFile* file) {
+void ssrc_reset(filterparms* fp, ssrc* state) {
   std::memset(fp, 0, sizeof *fp);
   std::memset(state, 0, sizeof *state);
   state->skipping = 1;
-  if (file && file->kind == KIND_PCM_WAV && file->bits >= 8 && file->channels > 0)
-    state->total_frames =
-        static_cast<int64_t>(file->data_size / static_cast<uint64_t>(file->bits / 8) /
-                             static_cast<uint64_t>(file->channels));
 }
 
-int ssrc_configure(InputFile* file, filterparms* fp, ssrc* state, JobSettings* settings) {
-  const int32_t channels = job_channels(file, settings);
-  const bool decode = file->kind != KIND_PCM_WAV;
-  const int32_t mode = settings->dsp_mode;
-  if (mode != 2 && mode != 3) {
-    const int32_t frames = decode ? 256 : 512;
-    return alloc_work_buffers(&settings->work_buffers, channels, frames, frames);
-  }
-  if (!fp || !state || channels < 1) return 1;
-
-  const int32_t sfrq = file->sample_rate, dfrq = settings->out_rate;
-  const bool up = mode == 3;
+int ssrc_configure(filterparms* fp, ssrc* state, int32_t source_rate, int32_t out_rate,
+                   int32_t channels, int32_t source_bits) {
+  if (channels < 1 || source_rate == out_rate) return 1;
+  const bool up = out_rate > source_rate;
+  state->source_rate = source_rate;
+  state->out_rate = out_rate;
+  state->up = up;
   if (up) {
-    if (settings->in_bits == 32) state->osc = 1;
-    if (ssrc_setup_up(fp, state, sfrq, dfrq)) {
+    if (source_bits == 32) state->osc = 1;
+    if (ssrc_setup_up(fp, state, source_rate, out_rate)) {
       std::fprintf(stderr, "Error: Unable to configure upsampling filters\n");
       ssrc_free(fp, state);
       return 1;
     }
-  } else if (ssrc_setup_down(fp, state, sfrq, dfrq)) {
+  } else if (ssrc_setup_down(fp, state, source_rate, out_rate)) {
     std::fprintf(stderr, "Error: Unable to configure downsampling filters\n");
     ssrc_free(fp, state);
     return 1;
   }
-  if (alloc_resampler_buffers(fp, state, channels, dfrq, up, decode)) {
-    ssrc_free(fp, state);
-    return 1;
-  }
-  if (decode) {
-    if (up)
-      state->block_frames =
-          fp->n1x - fp->inbuflen +
-          static_cast<int32_t>(std::floor(static_cast<double>(sfrq) * fp->n2b2 / fp->fs2)) + 1;
-    else
-      state->block_frames = (fp->n1b2 - state->rps - 1) / fp->osf + 1;
-  }
-  const int32_t in_frames = state->inbuf_frames + (decode ? DECODE_SPARE_FRAMES : 0);
-  if (alloc_work_buffers(&settings->work_buffers, channels, in_frames, state->outbuf_frames)) {
+  if (alloc_resampler_buffers(fp, state, channels, out_rate, up)) {
     ssrc_free(fp, state);
     return 1;
   }
   return 0;
 }
 
-int32_t ssrc_frames_wanted(const filterparms* fp, const ssrc* state, int32_t source_rate,
-                           int32_t out_rate) {
-  if (fp->n2b2 > 0)  // up-conversion
-    return static_cast<int32_t>(std::floor(static_cast<double>(fp->n2b2) * source_rate /
-                                           (static_cast<double>(fp->osf) * out_rate))) +
-           2 + fp->n1x - fp->inbuflen;
-  return (fp->n1b2 - state->rps - 1) / fp->osf + 1;
+int32_t ssrc_frames_wanted(const filterparms* fp, const ssrc* state) {
+  const int32_t wanted = conversion_frames(fp, state) - state->pending;
+  return wanted > 0 ? wanted : 0;
 }
 
-void ssrc_process(int32_t channels, int32_t source_rate, JobSettings* settings, int32_t frames_read,
-                  int32_t frames_appended, filterparms* fp, ssrc* state, int32_t* all_delayed,
-                  int32_t* skip, int32_t* count) {
-  *all_delayed = 1;
-  *skip = 0;
-  *count = 0;
-  SSRC_ASSERT(channels >= 1 && channels <= state->channels);
-  const int32_t dfrq = settings->out_rate;
-  const bool up = settings->dsp_mode == 3;
-  const int32_t p = up ? process_up(channels, source_rate, frames_read, frames_appended, fp, state)
-                       : process_down(channels, dfrq, frames_read, fp, state);
+double* ssrc_input_room(filterparms* fp, ssrc* state, int32_t* frames) {
+  const int32_t used = fp->inbuflen + state->pending;
+  *frames = state->inbuf_capacity - used;
+  return state->inbuf + static_cast<int64_t>(used) * state->channels;
+}
 
-  const bool out_double = settings->out_bits == 64 && settings->out_float;
-  const OutputFormat format = make_output_format(settings->out_bits, settings->out_float,
-                                                 settings->dither_type, settings->pdf_type,
-                                                 settings->noise_amplitude);
-  if (!out_double && p > 0)
-    samples_to_pcm(state->outbuf, settings->work_buffers.output_block, &format, channels, p);
+void ssrc_input_commit(filterparms* fp, ssrc* state, int32_t frames) {
+  SSRC_ASSERT(frames >= 0 && fp->inbuflen + state->pending + frames <= state->inbuf_capacity);
+  state->pending += frames;
+}
 
-  trim(p, source_rate, dfrq, !up, state, all_delayed, skip, count);
+int32_t ssrc_push(filterparms* fp, ssrc* state, const double* frames, int32_t count) {
+  int32_t room = 0;
+  double* at = ssrc_input_room(fp, state, &room);
+  const int32_t taken = count < room ? count : room;
+  if (taken <= 0) return 0;
+  std::memcpy(at, frames, sizeof(double) * static_cast<size_t>(taken) * state->channels);
+  ssrc_input_commit(fp, state, taken);
+  return taken;
+}
 
-  if (up)
-    discard_consumed_up(channels, source_rate, fp, state);
+void ssrc_finish(ssrc* state) {
+  if (state->flushing == 0) state->flushing = 1;
+}
+
+int32_t ssrc_pull(filterparms* fp, ssrc* state, SsrcOutput* out) {
+  *out = SsrcOutput{state->outbuf, 0, 0, 0};
+  if (state->flushing == -1) return SSRC_FINISHED;
+  const int32_t wanted = conversion_frames(fp, state);
+  int32_t real = wanted;
+  if (state->pending < wanted) {
+    if (state->flushing != 1) return SSRC_NEEDS_INPUT;
+    real = state->pending;  // the last input, padded with silence
+  }
+  // Frames pushed beyond this conversion wait after the held ones.
+  const int32_t later = state->pending - real;
+  const int64_t later_at = static_cast<int64_t>(fp->inbuflen + real) * state->channels;
+  state->pending = later;
+  ssrc_process(fp, state, real, wanted, out);
+  if (later > 0)
+    std::memmove(state->inbuf + static_cast<int64_t>(fp->inbuflen) * state->channels,
+                 state->inbuf + later_at,
+                 sizeof(double) * static_cast<size_t>(later) * state->channels);
+  return SSRC_PULLED;
+}
+
+void ssrc_process(filterparms* fp, ssrc* state, int32_t frames_read, int32_t frames_appended,
+                  SsrcOutput* out) {
+  const int32_t channels = state->channels;
+  const int32_t p =
+      state->up ? process_up(channels, state->source_rate, frames_read, frames_appended, fp, state)
+                : process_down(channels, state->out_rate, frames_read, fp, state);
+  out->frames = state->outbuf;
+  trim(p, state, out);
+  if (state->up)
+    discard_consumed_up(channels, state->source_rate, fp, state);
   else
     discard_consumed_down(channels, fp, state);
 }

@@ -1,7 +1,8 @@
 // The resampler: filter designs for the listed rate pairs, the refusal of an
-// unsupported ratio, the delivered length for every supported pair, the
-// conversion quality on a sine and a stop-band tone, the decimation phase of
-// 32-bit sources, the job buffers, and the invariant check.
+// unsupported ratio, the delivered length for every supported pair, output
+// that does not depend on how the input is pushed, the conversion quality
+// on a sine and a stop-band tone, the decimation phase of 32-bit sources,
+// and the invariant check.
 #include "dsp/ssrc/ssrc.h"
 
 #include <gtest/gtest.h>
@@ -17,33 +18,15 @@
 namespace {
 
 struct Job {
-  InputFile file{};
-  JobSettings settings{};
   filterparms fp{};
   ssrc st{};
   int status = -1;
 
-  Job(int32_t src, int32_t dst, int32_t kind = KIND_PCM_WAV, int32_t bits = 16,
-      int32_t channels = 2) {
-    file.kind = kind;
-    file.channels = channels;
-    file.bits = bits;
-    file.sample_rate = src;
-    file.data_size = 1000u * channels * (bits / 8);
-    init_job_settings(&settings);
-    settings.out_rate = dst;
-    settings.in_bits = bits;
-    settings.out_bits = 16;
-    settings.out_float = 0;
-    settings.selected_count = channels;
-    settings.dsp_mode = dst > src ? 3 : (dst < src ? 2 : 1);
-    ssrc_reset(&fp, &st, &file);
-    status = ssrc_configure(&file, &fp, &st, &settings);
+  Job(int32_t src, int32_t dst, int32_t bits = 16, int32_t channels = 2) {
+    ssrc_reset(&fp, &st);
+    status = ssrc_configure(&fp, &st, src, dst, channels, bits);
   }
-  ~Job() {
-    ssrc_free(&fp, &st);
-    free_work_buffers(&settings.work_buffers);
-  }
+  ~Job() { ssrc_free(&fp, &st); }
 };
 
 TEST(SsrcDesign, UpFrom44100To48000) {
@@ -62,7 +45,7 @@ TEST(SsrcDesign, UpFrom44100To48000) {
   EXPECT_EQ(job.st.delay, 10922);
   EXPECT_EQ(job.st.skipping, 1);
   EXPECT_EQ(job.st.inbuf_frames, 65536 + 10);
-  EXPECT_EQ(job.st.total_frames, 1000);
+  EXPECT_EQ(ssrc_frames_wanted(&job.fp, &job.st), 65536LL * 44100 / 144000 + 2 + 10 - 5);
   // The low-pass edge of stage 1 sits at 47025 Hz: the polyphase rows sum to
   // the interpolation gain at DC, and the taps are symmetric.
   double dc = 0;
@@ -84,10 +67,8 @@ TEST(SsrcDesign, UpFrom44100To48000) {
   EXPECT_NEAR(response(47025.0), 80.0, 1e-3);
   EXPECT_NEAR(response(20000.0), 160.0, 1e-6);
   EXPECT_LT(response(47025.0 + 49950.0 / 2 + 1000.0), 160.0 * 1e-8);
-  // Work buffers: the input buffer's frames and the output length.
-  EXPECT_EQ(job.settings.work_buffers.in_frames, 65546);
-  EXPECT_EQ(job.settings.work_buffers.out_frames, 65536 / 3 + 1);
-  EXPECT_EQ(job.settings.work_buffers.channels, 2);
+  // A conversion gives at most an FFT half-block decimated by 3.
+  EXPECT_EQ(job.st.outbuf_frames, 65536 / 3 + 1);
 }
 
 TEST(SsrcDesign, UpFrom48000To96000) {
@@ -115,7 +96,7 @@ TEST(SsrcDesign, DownFrom48000To44100) {
   EXPECT_EQ(job.fp.n2x, 34);
   EXPECT_EQ(job.st.delay, 10040);
   EXPECT_EQ(job.fp.inbuflen, 0);
-  EXPECT_EQ((job.fp.n1b2 - job.st.rps - 1) / job.fp.osf + 1, 21846);
+  EXPECT_EQ(ssrc_frames_wanted(&job.fp, &job.st), 21846);
   EXPECT_EQ(job.st.inbuf_frames, 65536 / 3 + 3 + 1);
 }
 
@@ -130,7 +111,7 @@ TEST(SsrcDesign, DownFrom96000To48000TakesEverySecondSample) {
   EXPECT_EQ(job.fp.inc[0], 2);
   EXPECT_EQ(job.fp.polyfilter[0][0], 1.0);
   EXPECT_EQ(job.st.delay, 16384);
-  EXPECT_EQ((job.fp.n1b2 - job.st.rps - 1) / job.fp.osf + 1, 65536);
+  EXPECT_EQ(ssrc_frames_wanted(&job.fp, &job.st), 65536);
 }
 
 TEST(SsrcDesign, UnsupportedRatioIsRefused) {
@@ -152,33 +133,30 @@ TEST(SsrcDesign, UnsupportedRatioIsRefused) {
             "Error: Unable to configure downsampling filters\n");
 }
 
-TEST(SsrcDesign, JobBuffersForEveryMode) {
-  {
-    Job job(48000, 48000, KIND_PCM_WAV, 16, 3);  // format conversion only
-    ASSERT_EQ(job.status, 0);
-    EXPECT_EQ(job.settings.work_buffers.in_frames, 512);
-    EXPECT_EQ(job.settings.work_buffers.out_frames, 512);
-    EXPECT_EQ(job.settings.work_buffers.channels, 3);
-    EXPECT_EQ(job.fp.fftfilter, nullptr);
+TEST(SsrcStreaming, OutputDoesNotDependOnHowTheInputIsPushed) {
+  // Pieces of a decoded block, of odd sizes, and of single frames give the
+  // same output to the bit as the input pushed as it fits.
+  for (const auto& pair : {std::pair<int32_t, int32_t>{44100, 48000}, {48000, 44100}}) {
+    std::vector<double> x(2 * 50000);
+    for (size_t i = 0; i < x.size(); ++i) x[i] = std::sin(0.001 * i * i) * 0.7;
+    const ResampleRun whole = resample(pair.first, pair.second, 2, x);
+    ASSERT_EQ(whole.delivered, 50000ll * pair.second / pair.first + (pair.second < pair.first));
+    for (int32_t piece : {256, 997, 1}) {
+      const ResampleRun run = resample(pair.first, pair.second, 2, x, 64, piece);
+      EXPECT_EQ(run.frames, whole.frames) << pair.first << " -> " << pair.second << ", " << piece;
+    }
   }
-  {
-    Job job(48000, 48000, KIND_AC3, 32, 6);
-    ASSERT_EQ(job.status, 0);
-    EXPECT_EQ(job.settings.work_buffers.in_frames, 256);
-    EXPECT_EQ(job.settings.work_buffers.channels, 6);
-  }
-  {
-    // A decode job gets 256 spare input frames and its block size.
-    Job job(48000, 96000, KIND_AC3, 16, 2);
-    ASSERT_EQ(job.status, 0);
-    EXPECT_EQ(job.st.block_frames, 24 - 12 + 32768 + 1);
-    EXPECT_EQ(job.settings.work_buffers.in_frames, 65536 + 24 + 256);
-    EXPECT_EQ(job.st.inbuf_capacity, 65536 + 24 + 256);
-  }
-  {
-    Job job(48000, 44100, KIND_DTS, 16, 2);
-    ASSERT_EQ(job.status, 0);
-    EXPECT_EQ(job.st.block_frames, 21846);
+  // Room is left for a decoded block whenever a conversion needs input.
+  Job job(48000, 96000, 16, 6);
+  ASSERT_EQ(job.status, 0);
+  int32_t room = 0;
+  SsrcOutput out;
+  for (int32_t block = 0; block < 200; ++block) {
+    ssrc_input_room(&job.fp, &job.st, &room);
+    ASSERT_GE(room, SSRC_PUSH_ROOM) << block;
+    ssrc_input_commit(&job.fp, &job.st, SSRC_PUSH_ROOM);
+    while (ssrc_pull(&job.fp, &job.st, &out) == SSRC_PULLED) {
+    }
   }
 }
 
@@ -310,7 +288,7 @@ TEST(SsrcQuality, ToneAboveTheNewNyquistIsRemoved) {
 }
 
 TEST(SsrcQuality, ThirtyTwoBitSourceStartsOneIntermediateSampleLater) {
-  Job job(44100, 48000, KIND_PCM_WAV, 32, 1);
+  Job job(44100, 48000, 32, 1);
   ASSERT_EQ(job.status, 0);
   EXPECT_EQ(job.st.osc, 1);
   const std::vector<double> x = sine(1000.0, 44100, 44100, 0.5);
@@ -413,18 +391,18 @@ TEST(SsrcNonFinite, BadSamplesEnterAsSilenceOrFullScale) {
 
 // No frames appended: the stage-1 read position runs past what the buffer holds.
 void process_without_input() {
-  Job job(44100, 48000, KIND_PCM_WAV, 16, 1);
-  int32_t all_delayed = 0, skip = 0, count = 0;
-  ssrc_process(1, 44100, &job.settings, 0, 0, &job.fp, &job.st, &all_delayed, &skip, &count);
+  Job job(44100, 48000, 16, 1);
+  SsrcOutput out;
+  ssrc_process(&job.fp, &job.st, 0, 0, &out);
 }
 
 // A read position knocked off the polyphase grid: the output step no longer
 // lands where its filter row says.
 void process_off_grid() {
-  Job job(48000, 44100, KIND_PCM_WAV, 16, 1);
+  Job job(48000, 44100, 16, 1);
   job.st.rp2 = 1;
-  int32_t all_delayed = 0, skip = 0, count = 0;
-  ssrc_process(1, 48000, &job.settings, 0, 0, &job.fp, &job.st, &all_delayed, &skip, &count);
+  SsrcOutput out;
+  ssrc_process(&job.fp, &job.st, 0, 0, &out);
 }
 
 TEST(SsrcDeathTest, BrokenInvariantStopsWithItsText) {
