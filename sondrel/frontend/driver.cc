@@ -1,6 +1,6 @@
-// Job driver. Every per-file buffer (labels, output names,
-// resampler records and the jobs' work buffers) is released after each file,
-// whatever happened to it, and nothing is left when the run ends.
+// Job driver. Every per-file buffer (labels, output names and the resampler
+// records) is released after each file, whatever happened to it, and
+// nothing is left when the run ends.
 #include "frontend/driver.h"
 
 #include <cstdio>
@@ -220,29 +220,22 @@ bool prepare_outputs(JobSettings* s, InputFile* files, int32_t i, const RunValue
   return check_output_names(s, files, i) == 0;
 }
 
-// The channels a job converts: a decoded stream's selected channels, an
-// interleave group's files, or every channel of a WAV.
+// The channels a job resamples: a decoded stream's selected channels, or
+// every channel of a WAV.
 int32_t job_channels(const JobSettings* s, const InputFile& f) {
-  if (f.kind != KIND_PCM_WAV) return s->selected_count;
-  return s->multichannel_out && s->group_size > 1 ? s->group_size : f.channels;
+  return f.kind == KIND_PCM_WAV ? f.channels : s->selected_count;
 }
 
-// The resampler for dsp_mode 2 and 3, and the job's work buffers. Returns
-// false when the job cannot run (a ratio the resampler refuses is reported).
+// The resampler for dsp_mode 2 and 3. Returns false when the job cannot run
+// (a ratio the resampler refuses is reported).
 bool configure_samples(JobSettings* s, InputFile* f, FileJob* job) {
-  const int32_t channels = job_channels(s, *f);
-  int32_t in_frames = is_compressed(f->kind) ? 256 : 512, out_frames = in_frames;
-  if (s->dsp_mode >= DSP_DOWNSAMPLE) {
-    job->fp = static_cast<filterparms*>(std::calloc(1, sizeof(filterparms)));
-    job->rs = static_cast<ssrc*>(std::calloc(1, sizeof(ssrc)));
-    if (!job->fp || !job->rs) return false;
-    ssrc_reset(job->fp, job->rs);
-    if (ssrc_configure(job->fp, job->rs, f->sample_rate, s->out_rate, channels, s->in_bits))
-      return false;
-    in_frames = job->rs->inbuf_capacity;
-    out_frames = job->rs->outbuf_frames;
-  }
-  return alloc_work_buffers(&s->work_buffers, channels, in_frames, out_frames) == 0;
+  if (s->dsp_mode < DSP_DOWNSAMPLE) return true;
+  job->fp = static_cast<filterparms*>(std::calloc(1, sizeof(filterparms)));
+  job->rs = static_cast<ssrc*>(std::calloc(1, sizeof(ssrc)));
+  if (!job->fp || !job->rs) return false;
+  ssrc_reset(job->fp, job->rs);
+  return ssrc_configure(job->fp, job->rs, f->sample_rate, s->out_rate, job_channels(s, *f),
+                        s->in_bits) == 0;
 }
 
 // Releases everything the file's job held.
@@ -399,13 +392,6 @@ void choose_status_label(JobSettings* s, const InputFile* files) {
 }
 
 void free_job_buffers(JobSettings* s) {
-  free_work_buffers(&s->work_buffers);
-  if (s->group_files) {
-    for (int32_t g = 0; g < s->group_size; ++g)
-      if (s->group_files[g]) std::fclose(s->group_files[g]);
-    std::free(s->group_files);
-    s->group_files = nullptr;
-  }
   free_out_names(s);
   s->out_prefix[0] = '\0';
   s->output_count = 0;

@@ -10,8 +10,8 @@
 
 void run_job_driver(JobSettings* settings, InputFile* files, RunValues* run);
 
-// Releases the job's work buffers, interleave inputs and output names; the
-// user prefix names the first job only, so it is cleared here.
+// Releases the job's output names; the user prefix names the first job
+// only, so it is cleared here.
 void free_job_buffers(JobSettings* settings);
 
 // Refuses a job, before any output is created, whose outputs would share a

@@ -1,11 +1,11 @@
 // The settings record of a whole run: option values, the job driver's
 // per-file decisions, output names, status label, progress counters and
-// timing, the loaded routing table, and the jobs' work buffers. The front end
-// fills it; every layer from the WAV container up reads it, so it lives here
-// beside the input-file record and depends on nothing.
+// timing, and the loaded routing table. The front end fills it; the driver,
+// the jobs and the reports read it (the sample processing below the jobs
+// and the output files never do). It lives here beside the input-file record
+// and depends on nothing.
 #pragma once
 #include <cstdint>
-#include <cstdio>
 
 constexpr int32_t MAX_SELECTED = 18;
 constexpr int32_t OUT_NAME_CAPACITY = 256;  // each out_names buffer
@@ -34,23 +34,6 @@ enum DspMode : int32_t {
 enum OutputLayout : int32_t {
   LAYOUT_MONO_FILES = 0,   // one mono WAV per selected channel
   LAYOUT_MULTICHANNEL = 3  // one multichannel WAV (/mch)
-};
-
-// Block buffers of one job. Every block holds up to 8 bytes per sample, so a
-// block can carry any stored or computed sample format. Interleaved blocks
-// hold `channels` x max(in_frames, out_frames) samples; per-channel blocks
-// hold max(in_frames, out_frames) samples each.
-struct WorkBuffers {
-  int32_t channels;          // number of buffers in each per-channel slot
-  int32_t in_frames;         // frames of one input-side block
-  int32_t out_frames;        // frames of one output-side block
-  uint8_t* bytes;            // interleaved, stored-format bytes
-  uint8_t** channel_bytes;   // per channel, stored-format bytes
-  float* floats;             // interleaved singles
-  double* doubles;           // interleaved doubles
-  double** channel_doubles;  // per channel doubles
-  uint8_t* input_block;      // raw bytes as read from the input
-  uint8_t* output_block;     // converted block in the output format
 };
 
 struct JobSettings {
@@ -84,7 +67,6 @@ struct JobSettings {
                               //   into one output with /mch (the label reads "Processing")
   int32_t group_size;
   int32_t group_limit;
-  FILE** group_files;         // open inputs of the interleave group
   ProgressCounters progress;
   double start_time;          // job start, seconds since program start
   double paused_time;         // seconds spent halted in the current job
@@ -92,20 +74,12 @@ struct JobSettings {
   int32_t channel_offsets_family;  // 0 none, 2 DTS, 4 AC-3
   int32_t blocks_per_frame;
   uint32_t frames_done;
-  WorkBuffers work_buffers;
   uint32_t speaker_id_mask;   // speaker positions named by /+ or /- (interleave mask)
   int32_t speaker_id_count;   // how many speaker ids were given
 };
 
 // Sets every field to its default.
 void init_job_settings(JobSettings* settings);
-
-// Allocates every block of `buffers` zeroed for `channels` channels (releasing
-// any previous ones). Returns 0, or 1 when memory ran out (nothing is kept).
-int alloc_work_buffers(WorkBuffers* buffers, int32_t channels, int32_t in_frames,
-                       int32_t out_frames);
-// Releases every non-empty block and empties the slots.
-void free_work_buffers(WorkBuffers* buffers);
 
 // Allocates `count` empty output-name buffers into out_names (releasing any
 // previous ones). Returns 0, or 1 when memory ran out.
