@@ -39,23 +39,21 @@ int check_stream(FormatHook* hook, InputFile* f, RouteState* route) {
     hook->latched_channels = f->channels;
     hook->requested_flags = f->stream_flags;
   }
-  if (f->channels != hook->latched_channels) {
-    std::fputs("Error: Number of channels in the stream has changed!\n", stderr);
-    return ROUTE_ERROR;
-  }
-  if (f->stream_flags != hook->requested_flags) {
-    std::fputs("Error: Channel mode in the stream has changed!\n", stderr);
-    return ROUTE_ERROR;
-  }
-  if (f->channel_mask != hook->latched_mask) {
-    std::fputs("Error: Speaker flags in the stream has changed!\n", stderr);
-    return ROUTE_ERROR;
-  }
-  // The outputs and the resampler are made for one rate.
-  if (f->sample_rate != route->source_rate) {
-    std::fputs("Error: Sample rate in the stream has changed!\n", stderr);
-    return ROUTE_ERROR;
-  }
+  // The outputs and the resampler are made for one layout and one rate.
+  const struct {
+    bool changed;
+    const char* message;
+  } checks[] = {
+      {f->channels != hook->latched_channels,
+       "Error: Number of channels in the stream has changed!\n"},
+      {f->stream_flags != hook->requested_flags, "Error: Channel mode in the stream has changed!\n"},
+      {f->channel_mask != hook->latched_mask, "Error: Speaker flags in the stream has changed!\n"},
+      {f->sample_rate != route->source_rate, "Error: Sample rate in the stream has changed!\n"}};
+  for (const auto& check : checks)
+    if (check.changed) {
+      std::fputs(check.message, stderr);
+      return ROUTE_ERROR;
+    }
   return ROUTE_OK;
 }
 

@@ -32,15 +32,8 @@ int make_job_decoder(const InputFile* file) {
 // The blocks carry the selected slots in the order the outputs take them:
 // one output per slot, or all of them in the one multichannel output.
 JobPlan decode_plan(const JobSettings* s) {
-  JobPlan plan = {};
-  plan.kind = JOB_DECODE;
-  plan.dsp_mode = s->dsp_mode;
-  plan.format = make_output_format(s->out_bits, s->out_float, s->dither_type, s->pdf_type,
-                                   s->noise_amplitude);
-  plan.out_rate = s->out_rate;
-  plan.channels = s->selected_count;
+  JobPlan plan = job_plan(JOB_DECODE, s, s->selected_count);
   plan.whole = s->output_layout == LAYOUT_MULTICHANNEL;
-  for (int32_t k = 0; k < MAX_OUTPUTS; ++k) plan.picks[k] = k;
   return plan;
 }
 

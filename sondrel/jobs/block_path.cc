@@ -90,15 +90,6 @@ bool convert_and_write(JobEngine* e, const double* frames, int32_t produced, int
                                                                        plan.channels),
                       count, 8);
   const int32_t width = out_width(plan);
-  if (plan.whole && skip == 0 && count == produced && count > 0) {
-    // Converted straight into the output's stage.
-    const size_t bytes = static_cast<size_t>(count) * plan.channels * width;
-    uint8_t* room = outputs_reserve(&e->outputs, 0, bytes);
-    if (!room) return false;
-    samples_to_pcm(frames, room, &plan.format, plan.channels, count);
-    outputs_commit(&e->outputs, 0, bytes);
-    return true;
-  }
   samples_to_pcm(frames, e->converted, &plan.format, plan.channels, produced);
   return distribute(e, e->converted + static_cast<size_t>(skip) * plan.channels * width, count,
                     width);

@@ -131,6 +131,19 @@ int32_t finish(JobEngine* e, const BlockSource* source, int32_t outcome) {
 
 }  // namespace
 
+JobPlan job_plan(int32_t kind, const JobSettings* s, int32_t channels) {
+  JobPlan plan;
+  std::memset(&plan, 0, sizeof plan);
+  plan.kind = kind;
+  plan.dsp_mode = s->dsp_mode;
+  plan.format = make_output_format(s->out_bits, s->out_float, s->dither_type, s->pdf_type,
+                                   s->noise_amplitude);
+  plan.out_rate = s->out_rate;
+  plan.channels = channels;
+  for (int32_t k = 0; k < MAX_OUTPUTS; ++k) plan.picks[k] = k;
+  return plan;
+}
+
 void job_start(JobEngine* e, const JobPlan* plan, JobSettings* settings, filterparms* fp,
                ssrc* rs) {
   std::memset(e, 0, sizeof *e);

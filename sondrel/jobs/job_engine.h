@@ -55,6 +55,11 @@ struct JobEngine {
   int64_t blocks;          // blocks taken from the source so far
 };
 
+// The plan's common part from the settings: kind, dsp_mode, output format
+// and rate, `channels` per block, every output taking the channel of its
+// own number (the job then sets whole, picks and the input format).
+JobPlan job_plan(int32_t kind, const JobSettings* settings, int32_t channels);
+
 // Prepares the engine for a job (nothing is allocated or opened yet).
 void job_start(JobEngine* engine, const JobPlan* plan, JobSettings* settings, filterparms* fp,
                ssrc* rs);
@@ -66,7 +71,8 @@ int job_create_outputs(JobEngine* engine, const uint8_t* header, int32_t header_
                        int32_t max_block_frames);
 
 // Runs the job: shaper, progress, the block loop with its halt polls, the
-// resampler's last conversions, the size fix and the closing line.
+// resampler's last conversions, the size fix and the closing line. Returns
+// the JobOutcome (every outcome already reported).
 int32_t run_job(JobEngine* engine, BlockSource* source);
 
 // A job that cannot start after its outputs were created: they are left as
@@ -80,7 +86,8 @@ void job_release(JobEngine* engine);
 // through the resampler when there is one. Returns false after a failed
 // write (reported).
 bool deliver_block(JobEngine* engine, BlockSource* source, const Block* block, uint8_t* room);
-// The resampler's remaining conversions once the input has ended.
+// The resampler's remaining conversions once the input has ended. Returns
+// false after a failed write (reported).
 bool drain_resampler(JobEngine* engine, BlockSource* source);
 // Progress after one unit of the source's work.
 void job_tick(JobEngine* engine, const BlockSource* source);

@@ -63,13 +63,7 @@ void fill_header(int32_t kind, const InputFile& f, const JobSettings* s) {
 // A split writes each selected channel of the block to its own output; the
 // other jobs write the whole block to their one output.
 JobPlan pcm_plan(int32_t kind, const InputFile& f, const JobSettings* s) {
-  JobPlan plan = {};
-  plan.kind = JOB_PCM;
-  plan.dsp_mode = s->dsp_mode;
-  plan.format = make_output_format(s->out_bits, s->out_float, s->dither_type, s->pdf_type,
-                                   s->noise_amplitude);
-  plan.out_rate = s->out_rate;
-  plan.channels = block_channels(kind, f, s);
+  JobPlan plan = job_plan(JOB_PCM, s, block_channels(kind, f, s));
   plan.in_bytes = f.bits / 8;
   plan.in_float = f.is_float;
   plan.whole = kind != PCM_SPLIT;

@@ -89,34 +89,20 @@ void print_additional_dsp(const InputFile* file, const JobSettings* s) {
   const char* out_word = s->out_float == 1 ? "bit flt" : "bit";
   const bool compressed = is_compressed(file->kind);
   const bool bits_change = s->out_bits != s->in_bits && (!compressed || s->out_bits < 64);
-  const bool depth = bits_change || s->out_float != s->in_float;
-  const bool rate = s->out_rate != file->sample_rate;
-  const double from_khz = file->sample_rate / 1000.0;
-  const double to_khz = s->out_rate / 1000.0;
-  if (compressed) {
-    if (depth && rate)
-      std::fprintf(stderr,
-                   "Additional dsp: [bit depth: %d-%s -> %d-%s, resample: %0.1fkHz -> %0.1fkHz]\n",
-                   s->in_bits, source_word, s->out_bits, out_word, from_khz, to_khz);
-    else if (depth)
-      std::fprintf(stderr, "Additional dsp: [bit depth: %d-%s -> %d-%s]\n", s->in_bits,
-                   source_word, s->out_bits, out_word);
-    else if (rate)
-      std::fprintf(stderr, "Additional dsp: [resample: %0.1fkHz -> %0.1fkHz]\n", from_khz,
-                   to_khz);
-    return;
-  }
-  if (depth && rate)
-    std::fprintf(stderr,
-                 "Additional dsp: [bitdepth conv: %d%s -> %d%s, resampling: %0.1fkHz -> "
-                 "%0.1fkHz]\n",
-                 s->in_bits, source_word, s->out_bits, out_word, from_khz, to_khz);
-  else if (depth)
-    std::fprintf(stderr, "Additional dsp: [bitdepth conv: %d%s -> %d%s]\n", s->in_bits,
-                 source_word, s->out_bits, out_word);
-  else if (rate)
-    std::fprintf(stderr, "Additional dsp: [resampling: %0.1fkHz -> %0.1fkHz]\n", from_khz,
-                 to_khz);
+  char parts[2][80];
+  int32_t count = 0;
+  if (bits_change || s->out_float != s->in_float)
+    std::snprintf(parts[count++], sizeof parts[0],
+                  compressed ? "bit depth: %d-%s -> %d-%s" : "bitdepth conv: %d%s -> %d%s",
+                  s->in_bits, source_word, s->out_bits, out_word);
+  if (s->out_rate != file->sample_rate)
+    std::snprintf(parts[count++], sizeof parts[0], "%s: %0.1fkHz -> %0.1fkHz",
+                  compressed ? "resample" : "resampling", file->sample_rate / 1000.0,
+                  s->out_rate / 1000.0);
+  if (count == 2)
+    std::fprintf(stderr, "Additional dsp: [%s, %s]\n", parts[0], parts[1]);
+  else if (count == 1)
+    std::fprintf(stderr, "Additional dsp: [%s]\n", parts[0]);
 }
 
 }  // namespace

@@ -7,19 +7,20 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "wav/input_file.h"
 
 double now_seconds() { return platform_seconds(); }
 
 void progress_setup(JobSettings* settings, int32_t kind, int64_t size) {
   ProgressCounters& p = settings->progress;
-  const bool resampling = settings->dsp_mode == 2 || settings->dsp_mode == 3;
-  if (kind == 0) {
-    if (resampling) {
-      p.eta_countdown = 2;
-      p.tick_limit = 5;
-      p.eta_interval = 0;
-      return;
-    }
+  if (settings->dsp_mode == DSP_DOWNSAMPLE || settings->dsp_mode == DSP_UPSAMPLE) {
+    // Few, long units of work: a line every few of them, an estimate soon.
+    p.eta_countdown = 2;
+    p.tick_limit = kind == KIND_PCM_WAV ? 5 : 80;
+    p.eta_interval = 0;
+    return;
+  }
+  if (kind == KIND_PCM_WAV) {
     p.eta_interval = 3;
     p.tick_limit = 300;
     if (size > 4000000000ll) p.eta_countdown = 23;
@@ -32,12 +33,6 @@ void progress_setup(JobSettings* settings, int32_t kind, int64_t size) {
     else if (size > 25000000ll) p.eta_countdown = 4;
     else p.eta_countdown = 3;
     if (settings->multichannel_out && settings->group_size == 1) p.eta_countdown += 70;
-    return;
-  }
-  if (resampling) {
-    p.eta_countdown = 2;
-    p.tick_limit = 80;
-    p.eta_interval = 0;
     return;
   }
   p.eta_interval = 2;

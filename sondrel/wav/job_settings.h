@@ -53,27 +53,27 @@ struct JobSettings {
   int32_t dither_type;        // /dN
   int32_t pdf_type;           // /fx
   double noise_amplitude;     // dither noise amplitude in LSBs, /f[..]
-  int32_t selected_count;
+  int32_t selected_count;     // per file: entries of selected_channels
   int32_t output_count;       // per file: -1 until known, 0 = no output
   int32_t output_channels;    // per file: channels in each output
-  int32_t selected_channels[MAX_SELECTED];
-  char out_prefix[PREFIX_CAPACITY];
+  int32_t selected_channels[MAX_SELECTED];  // per file: channel slots to write, ascending
+  char out_prefix[PREFIX_CAPACITY];  // the user's output name (first job), else the stem
   char** out_names;           // output name buffers of OUT_NAME_CAPACITY bytes
   int32_t out_name_slots;     // number of buffers allocated in out_names
-  char status_label[STATUS_CAPACITY];
-  int32_t file_index;
-  int32_t file_count;
+  char status_label[STATUS_CAPACITY];  // "Processing" or "Batch processing"
+  int32_t file_index;         // the file the current job reads (its group's first)
+  int32_t file_count;         // files in the list (0 once a job ends a batch)
   int32_t whole_list_group;   // 1 when every input is a mono WAV of one format, interleaved
                               //   into one output with /mch (the label reads "Processing")
-  int32_t group_size;
-  int32_t group_limit;
-  ProgressCounters progress;
+  int32_t group_size;         // per file: mono WAVs interleaved together (1: none)
+  int32_t group_limit;        // most files in one interleave group, /mchN (18)
+  ProgressCounters progress;  // the progress line's counters
   double start_time;          // job start, seconds since program start
   double paused_time;         // seconds spent halted in the current job
-  int32_t channel_offsets[132];
+  int32_t channel_offsets[132];    // the loaded routing table (11 rows x 6 slots x 2)
   int32_t channel_offsets_family;  // 0 none, 2 DTS, 4 AC-3
-  int32_t blocks_per_frame;
-  uint32_t frames_done;
+  int32_t blocks_per_frame;   // the stream scan: blocks of the DTS frame scanned
+  uint32_t frames_done;       // the stream scan: frames found so far
   uint32_t speaker_id_mask;   // speaker positions named by /+ or /- (interleave mask)
   int32_t speaker_id_count;   // how many speaker ids were given
 };
