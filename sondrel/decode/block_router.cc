@@ -46,9 +46,12 @@ int check_stream(FormatHook* hook, InputFile* f, RouteState* route) {
   } checks[] = {
       {f->channels != hook->latched_channels,
        "Error: Number of channels in the stream has changed!\n"},
-      {f->stream_flags != hook->requested_flags, "Error: Channel mode in the stream has changed!\n"},
-      {f->channel_mask != hook->latched_mask, "Error: Speaker flags in the stream has changed!\n"},
-      {f->sample_rate != route->source_rate, "Error: Sample rate in the stream has changed!\n"}};
+      {f->stream_flags != hook->requested_flags,
+       "Error: Channel mode in the stream has changed!\n"},
+      {f->channel_mask != hook->latched_mask,
+       "Error: Speaker flags in the stream has changed!\n"},
+      {f->sample_rate != route->source_rate,
+       "Error: Sample rate in the stream has changed!\n"}};
   for (const auto& check : checks)
     if (check.changed) {
       std::fputs(check.message, stderr);
