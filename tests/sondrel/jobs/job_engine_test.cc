@@ -31,7 +31,8 @@ int32_t next_test_block(BlockSource* base, Block* b, uint8_t*, size_t) {
   if (t->blocks == t->last_block) return t->fail ? SOURCE_FAILED : SOURCE_END;
   b->form = BLOCK_PLANES;
   b->frames = 256;
-  for (size_t c = 0; c < t->planes.size(); ++c) b->planes[c] = t->planes[c].data() + 256 * t->blocks;
+  for (size_t c = 0; c < t->planes.size(); ++c)
+    b->planes[c] = t->planes[c].data() + 256 * t->blocks;
   t->blocks += 1;
   return SOURCE_BLOCK;
 }
