@@ -7,7 +7,8 @@
 #
 # The program's side is `sondrel in.wav /x /48000 /16 /q` when the build has
 # sondrel, else bin/resample_bench (bench/dsp), which drives the resampler
-# the way the PCM WAV job does (RESAMPLER=bench picks it on purpose).
+# through its streaming interface as the jobs do (RESAMPLER=bench picks it on
+# purpose).
 #
 # Usage: bench/resample_bench.sh [BUILD_DIR] [ROUNDS]
 # BUILD_DIR (default: build) holds bin/sondrel or bin/resample_bench. The
