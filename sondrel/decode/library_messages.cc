@@ -12,9 +12,8 @@ FILE* own_stderr = nullptr;  // the stream to restore, while muted
 FILE* sink = nullptr;
 int64_t written = 0;
 
-ssize_t count_text(void* cookie, const char* text, size_t size) {
-  (void)cookie;
-  (void)text;
+// The sink's write function: the text is only counted.
+ssize_t count_text(void* /*cookie*/, const char* /*text*/, size_t size) {
   written += static_cast<int64_t>(size);
   return static_cast<ssize_t>(size);
 }

@@ -12,8 +12,7 @@ volatile sig_atomic_t halt_flag = 0;
 
 // Only the flag is set here: stdio is not async-signal-safe, so standard
 // output is flushed by the dialogue instead.
-void on_ctrl_c(int signal_number) {
-  (void)signal_number;
+void on_ctrl_c(int /*signal_number*/) {
   halt_flag = 1;
 }
 
