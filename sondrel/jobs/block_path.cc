@@ -151,6 +151,24 @@ bool resample_block(JobEngine* e, BlockSource* source, const Block* b) {
   return pull_conversions(e, source);
 }
 
+// Decoded planes to one output each, without dither: each plane converted
+// on its own (nothing links the channels), so the outputs take whole runs.
+bool convert_planes(JobEngine* e, const Block* b) {
+  const JobPlan& plan = e->plan;
+  const int32_t width = out_width(plan);
+  for (int32_t k = 0; k < e->outputs.count; ++k) {
+    const float* src = b->planes[plan.picks[k]];
+    for (int32_t i = 0; i < b->frames; ++i) e->doubles[i] = src[i];
+    const void* data = e->doubles;
+    if (plan.format.bits != 64) {
+      samples_to_pcm(e->doubles, e->converted, &plan.format, 1, b->frames);
+      data = e->converted;
+    }
+    if (!outputs_write(&e->outputs, k, data, static_cast<size_t>(b->frames) * width)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool deliver_block(JobEngine* e, BlockSource* source, const Block* b, uint8_t* room) {
@@ -159,6 +177,8 @@ bool deliver_block(JobEngine* e, BlockSource* source, const Block* b, uint8_t* r
       return write_unconverted(e, b, room);
     case DSP_CONVERT: {
       if (b->frames <= 0) return true;
+      if (b->form == BLOCK_PLANES && !e->plan.whole && e->plan.format.dither_type == 0)
+        return convert_planes(e, b);
       const double* doubles = e->doubles;
       if (b->form == BLOCK_STORED && e->plan.in_bytes == 8)
         doubles = reinterpret_cast<const double*>(b->stored);  // 64-bit input as it is

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr size_t STAGE_BYTES = 1 << 20;
+constexpr size_t STAGE_BYTES = 1 << 18;
 // Spare bytes after each stage: sample moves may reach a few bytes past the
 // samples they carry (a 24-bit sample moves as 4 bytes).
 constexpr size_t STAGE_SLACK = 16;
