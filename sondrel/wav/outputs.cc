@@ -12,7 +12,11 @@
 
 namespace {
 
-constexpr size_t STAGE_BYTES = 1 << 18;
+// The stages of a job share about 1.5 MiB, each between 256 KiB and 1 MiB:
+// one output writes in large pieces, many outputs stay within the cache.
+constexpr size_t STAGES_BYTES = 3 << 19;
+constexpr size_t STAGE_MIN = 1 << 18;
+constexpr size_t STAGE_MAX = 1 << 20;
 // Spare bytes after each stage: sample moves may reach a few bytes past the
 // samples they carry (a 24-bit sample moves as 4 bytes).
 constexpr size_t STAGE_SLACK = 16;
@@ -91,7 +95,8 @@ int32_t outputs_create(JobOutputs* o, char* const* names, int32_t count, const u
   o->count = count;
   o->names = names;
   o->header_bytes = header_bytes;
-  o->stage_capacity = std::max(STAGE_BYTES, largest_write);
+  const size_t share = STAGES_BYTES / static_cast<size_t>(count > 0 ? count : 1);
+  o->stage_capacity = std::max(std::min(std::max(share, STAGE_MIN), STAGE_MAX), largest_write);
   if (count > 0) {
     o->memory = static_cast<uint8_t*>(
         std::calloc(static_cast<size_t>(count), o->stage_capacity + STAGE_SLACK));
