@@ -12,13 +12,9 @@
 
 #include "dsp/pcm_convert.h"
 #include "dsp/ssrc/ssrc.h"
+#include "wav/little_endian.h"
 
 namespace {
-
-uint32_t le32(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24);
-}
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 struct Input {
   int32_t channels, sample_rate, bits, is_float;
@@ -34,16 +30,16 @@ bool read_header(FILE* f, Input* file) {
   bool have_fmt = false;
   uint8_t head[8];
   while (std::fread(head, 1, 8, f) == 8) {
-    const uint32_t size = le32(head + 4);
+    const uint32_t size = get_le32(head + 4);
     if (!std::memcmp(head, "fmt ", 4)) {
       uint8_t fmt[40] = {};
       const uint32_t take = size < sizeof fmt ? size : sizeof fmt;
       if (size < 16 || std::fread(fmt, 1, take, f) != take) return false;
       if (size > take) std::fseek(f, static_cast<long>(size - take), SEEK_CUR);
-      file->channels = le16(fmt + 2);
-      file->sample_rate = static_cast<int32_t>(le32(fmt + 4));
-      file->bits = le16(fmt + 14);
-      file->is_float = le16(fmt) == 3;
+      file->channels = get_le16(fmt + 2);
+      file->sample_rate = static_cast<int32_t>(get_le32(fmt + 4));
+      file->bits = get_le16(fmt + 14);
+      file->is_float = get_le16(fmt) == 3;
       have_fmt = true;
     } else if (!std::memcmp(head, "data", 4)) {
       file->data_size = size;
@@ -57,25 +53,18 @@ bool read_header(FILE* f, Input* file) {
 
 void write_header(FILE* f, int32_t channels, int32_t rate, int32_t bits, uint32_t data_bytes) {
   uint8_t h[44];
-  auto put32 = [&](int at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) h[at + i] = static_cast<uint8_t>(v >> (8 * i));
-  };
-  auto put16 = [&](int at, uint32_t v) {
-    h[at] = static_cast<uint8_t>(v);
-    h[at + 1] = static_cast<uint8_t>(v >> 8);
-  };
   std::memcpy(h, "RIFF", 4);
-  put32(4, 36 + data_bytes);
+  put_le32(h + 4, 36 + data_bytes);
   std::memcpy(h + 8, "WAVEfmt ", 8);
-  put32(16, 16);
-  put16(20, 1);
-  put16(22, static_cast<uint32_t>(channels));
-  put32(24, static_cast<uint32_t>(rate));
-  put32(28, static_cast<uint32_t>(rate * channels * bits / 8));
-  put16(32, static_cast<uint32_t>(channels * bits / 8));
-  put16(34, static_cast<uint32_t>(bits));
+  put_le32(h + 16, 16);
+  put_le16(h + 20, 1);
+  put_le16(h + 22, static_cast<uint32_t>(channels));
+  put_le32(h + 24, static_cast<uint32_t>(rate));
+  put_le32(h + 28, static_cast<uint32_t>(rate * channels * bits / 8));
+  put_le16(h + 32, static_cast<uint32_t>(channels * bits / 8));
+  put_le16(h + 34, static_cast<uint32_t>(bits));
   std::memcpy(h + 36, "data", 4);
-  put32(40, data_bytes);
+  put_le32(h + 40, data_bytes);
   std::fseek(f, 0, SEEK_SET);
   std::fwrite(h, 1, 44, f);
 }

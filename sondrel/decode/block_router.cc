@@ -60,25 +60,7 @@ int check_stream(FormatHook* hook, InputFile* f, RouteState* route) {
   return ROUTE_OK;
 }
 
-// Positions: the speaker bit a label stands for.
-struct LabelPosition {
-  const char* label;
-  int32_t position;
-};
-const LabelPosition kAliases[] = {{"L", 0}, {"R", 1}, {"C", 2}, {"SL", 4}, {"SR", 5}};
-
 }  // namespace
-
-int32_t label_position(const char* label) {
-  if (!label || !label[0]) return -1;
-  for (const LabelPosition& a : kAliases)
-    if (!std::strcmp(label, a.label)) return a.position;
-  for (int32_t p = 0; p < 18; ++p) {
-    const char* name = speaker_position_label(p);
-    if (name && !std::strcmp(label, name)) return p;
-  }
-  return -1;
-}
 
 uint32_t multichannel_layout(const InputFile* file, const JobSettings* s, int32_t* order) {
   const int32_t n = s->selected_count;
@@ -91,7 +73,7 @@ uint32_t multichannel_layout(const InputFile* file, const JobSettings* s, int32_
     const int32_t slot = s->selected_channels[k];
     if (slot >= 0 && slot < 32) slot_mask |= 1u << slot;
     position[k] =
-        slot >= 0 && slot < file->channel_slots ? label_position(file->channel_names[slot]) : -1;
+        slot >= 0 && slot < file->channel_slots ? speaker_label_position(file->channel_names[slot]) : -1;
     if (position[k] < 0 || (label_mask & (1u << position[k]))) labelled = false;
     if (position[k] >= 0) label_mask |= 1u << position[k];
   }

@@ -18,9 +18,6 @@ struct RouteState {
   int32_t source_rate;          // the rate the job (and its resampler) was set up for
 };
 
-// The speaker position (0..17) of a channel label, -1 when it has none.
-int32_t label_position(const char* label);
-
 // The channel order and mask of one multichannel output: the selected slots
 // by speaker position and the mask of their labels; when a label names no
 // position, slot order and the mask of the slot indices.

@@ -34,10 +34,6 @@ const int32_t kResolution[8] = {16, 16, 20, 20, 0, 24, 24, 0};
 // Smallest core frame (FSIZE 95).
 constexpr int32_t kMinPayload = 96;
 
-inline uint32_t word_at(const uint8_t* p, bool little_endian) {
-  return little_endian ? (p[0] | (p[1] << 8)) : ((p[0] << 8) | p[1]);
-}
-
 }  // namespace
 
 int32_t dts_find_packing(const uint8_t* b) {
@@ -75,7 +71,7 @@ int32_t dts_unpack(const uint8_t* in, int32_t size, int32_t packing, uint8_t* ou
   uint32_t acc = 0;
   int32_t bits = 0, n = 0;
   for (int32_t i = 0; i + 1 < size; i += 2) {
-    acc = (acc << 14) | (word_at(in + i, little) & 0x3FFF);
+    acc = (acc << 14) | (dts_word(in + i, little) & 0x3FFF);
     bits += 14;
     while (bits >= 8) {
       bits -= 8;

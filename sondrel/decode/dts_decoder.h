@@ -17,6 +17,11 @@ constexpr int32_t DTS_PACK_14_LE = 3;  // FF 1F 00 E8
 constexpr int32_t DTS_LFE = 0x80;
 constexpr int32_t DTS_ADJUST_LEVEL = 0x100;
 
+// The 16-bit word at p in the stream's byte order.
+inline uint32_t dts_word(const uint8_t* p, bool little_endian) {
+  return little_endian ? (p[0] | (p[1] << 8)) : ((p[0] << 8) | p[1]);
+}
+
 // Bit rates stored for the open, variable and lossless rate codes.
 constexpr double DTS_RATE_OPEN = 1.0;
 constexpr double DTS_RATE_VARIABLE = 2.0;

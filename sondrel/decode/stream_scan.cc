@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "decode/decoder_slots.h"
+#include "decode/dts_decoder.h"
 #include "decode/frame_gatherer.h"
 #include "decode/frame_sync.h"
 #include "decode/stream_layout.h"
@@ -65,12 +66,6 @@ int collect_frame(InputFile* file, FrameGatherer* g, JobSettings* settings) {
   decoded_frame_end = g->stream_pos + g->target;
   frame_decoded = true;
   return 1;
-}
-
-// 14-bit data of the 16-bit word at p.
-uint32_t word14(const uint8_t* p, bool little_endian) {
-  const uint32_t w = little_endian ? (p[0] | (p[1] << 8)) : ((p[0] << 8) | p[1]);
-  return w & 0x3FFF;
 }
 
 int64_t find_pattern(const uint8_t* bytes, int64_t size, const uint8_t* pattern) {
@@ -193,11 +188,9 @@ void probe_dts_extension(FILE* stream, InputFile* file) {
   }
   // The extension header after its sync word: 10 bits of size, 4 of arrangement.
   if (m >= 0 && fourteen && m + 8 <= size) {
-    file->amode = static_cast<int32_t>((word14(bytes + m + 6, little) >> 10) & 15);
+    file->amode = static_cast<int32_t>(((dts_word(bytes + m + 6, little) & 0x3FFF) >> 10) & 15);
   } else if (m >= 0 && !fourteen && m + 6 <= size) {
-    const uint32_t w =
-        little ? (bytes[m + 4] | (bytes[m + 5] << 8)) : ((bytes[m + 4] << 8) | bytes[m + 5]);
-    file->amode = static_cast<int32_t>((w >> 2) & 15);
+    file->amode = static_cast<int32_t>((dts_word(bytes + m + 4, little) >> 2) & 15);
   }
   std::free(bytes);
 }

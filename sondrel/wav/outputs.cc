@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "wav/little_endian.h"
 #include "wav/wav_writer.h"
 
 namespace {
@@ -44,10 +45,6 @@ bool flush_stage(JobOutputs* o, int32_t k) {
   return write_file(o, k, o->stage[k], used);
 }
 
-void put32(uint8_t* at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
 // A size field: the count, or the largest value 32 bits hold when it is larger.
 uint32_t clamp_size(int64_t size) {
   if (size <= 0) return 0;
@@ -57,7 +54,7 @@ uint32_t clamp_size(int64_t size) {
 
 int write_u32_at(FILE* file, off_t offset, uint32_t value) {
   uint8_t bytes[4];
-  put32(bytes, value);
+  put_le32(bytes, value);
   if (fseeko(file, offset, SEEK_SET) != 0) return 1;
   return std::fwrite(bytes, 1, 4, file) == 4 ? 0 : 1;
 }

@@ -2,6 +2,8 @@
 // completion for a job.
 #include "wav/wav_writer.h"
 
+#include "wav/little_endian.h"
+
 uint8_t wav_plain_header[PLAIN_HEADER_BYTES] = {
     'R', 'I', 'F', 'F', 0x00, 0x00, 0x00, 0x00,  // RIFF size: set by the size fix
     'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
@@ -33,15 +35,6 @@ uint8_t wav_extensible_header[EXTENSIBLE_HEADER_BYTES] = {
     'd', 'a', 't', 'a', 0xB4, 0xFF, 0xFF, 0xFF   // data size placeholder
 };
 
-static void put16(uint8_t* at, uint32_t value) {
-  at[0] = static_cast<uint8_t>(value);
-  at[1] = static_cast<uint8_t>(value >> 8);
-}
-
-static void put32(uint8_t* at, uint32_t value) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
 void wav_header_fill(uint8_t* plain, uint8_t* extensible, int32_t use_extensible,
                      int32_t channels, int32_t out_rate, int32_t out_bits, int32_t is_float,
                      uint32_t channel_mask) {
@@ -52,22 +45,22 @@ void wav_header_fill(uint8_t* plain, uint8_t* extensible, int32_t use_extensible
       static_cast<uint64_t>(rate) * count * bits / 8u);
   const uint32_t block_align = bits * count / 8u;
   if (!use_extensible) {
-    put16(plain + 20, is_float ? 3u : 1u);
-    put16(plain + 22, count);
-    put32(plain + 24, rate);
-    put32(plain + 28, byte_rate);
-    put16(plain + 32, block_align);
-    put16(plain + 34, bits);
+    put_le16(plain + 20, is_float ? 3u : 1u);
+    put_le16(plain + 22, count);
+    put_le32(plain + 24, rate);
+    put_le32(plain + 28, byte_rate);
+    put_le16(plain + 32, block_align);
+    put_le16(plain + 34, bits);
     return;
   }
-  put16(extensible + 20, 0xFFFEu);
-  put16(extensible + 22, count);
-  put32(extensible + 24, rate);
-  put32(extensible + 28, byte_rate);
-  put16(extensible + 32, block_align);
-  put16(extensible + 34, bits);
-  put16(extensible + 38, bits);
-  put32(extensible + 40, channel_mask);
+  put_le16(extensible + 20, 0xFFFEu);
+  put_le16(extensible + 22, count);
+  put_le32(extensible + 24, rate);
+  put_le32(extensible + 28, byte_rate);
+  put_le16(extensible + 32, block_align);
+  put_le16(extensible + 34, bits);
+  put_le16(extensible + 38, bits);
+  put_le32(extensible + 40, channel_mask);
   extensible[44] = is_float ? 3 : 1;
   extensible[45] = 0;
 }

@@ -4,7 +4,6 @@
 #pragma once
 #include <cstdint>
 
-
 constexpr int32_t PLAIN_HEADER_BYTES = 44;
 constexpr int32_t EXTENSIBLE_HEADER_BYTES = 68;
 

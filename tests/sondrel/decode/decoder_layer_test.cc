@@ -315,9 +315,6 @@ TEST(Routing, MultichannelOrderFollowsSpeakerPositions) {
   f.channel_names[3][0] = '\0';
   EXPECT_EQ(multichannel_layout(&f, &s, order), 0x1Fu);
   EXPECT_EQ(order[3], 3);
-  EXPECT_EQ(label_position("SR"), 5);
-  EXPECT_EQ(label_position("TBR"), 17);
-  EXPECT_EQ(label_position("XX"), -1);
   free_channel_names(&f);
 }
 
