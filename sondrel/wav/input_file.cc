@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "wav/name_slots.h"
+
 void init_input_file(InputFile* file) {
   file->length_seconds = 0.0;
   file->bits = 0;
@@ -34,13 +36,8 @@ void init_input_file(InputFile* file) {
 int alloc_channel_names(InputFile* file, int32_t count) {
   free_channel_names(file);
   if (count <= 0) return 0;
-  // One block: the slot pointers, then the labels they point at.
-  const size_t slots = static_cast<size_t>(count);
-  char* block = static_cast<char*>(std::calloc(slots, sizeof(char*) + LABEL_CAPACITY));
-  if (!block) return 1;
-  char** names = reinterpret_cast<char**>(block);
-  char* labels = block + slots * sizeof(char*);
-  for (size_t i = 0; i < slots; ++i) names[i] = labels + i * LABEL_CAPACITY;
+  char** names = alloc_name_slots(count, LABEL_CAPACITY);
+  if (!names) return 1;
   file->channel_names = names;
   file->channel_slots = count;
   return 0;
