@@ -5,13 +5,20 @@
 // A size that was never filled in (0xFFFFFFFF from a writer on a pipe, or 0
 // with audio after it from a recording that was not finished) means the
 // payload runs to the end of the file. An empty payload followed only by
-// well-formed chunks (metadata written after the data) stays empty.
+// well-formed chunks (metadata written after the data) stays empty. An RF64
+// file ('RF64' in place of 'RIFF') holds its 64-bit data size in the 'ds64'
+// chunk that comes first; its data chunk's own size is then 0xFFFFFFFF.
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/file_source.h"
 #include "platform/media_file.h"
 
 constexpr uint32_t kRiff = make_fourcc('R', 'I', 'F', 'F');
+constexpr uint32_t kRf64 = make_fourcc('R', 'F', '6', '4');
+constexpr uint32_t kDs64 = make_fourcc('d', 's', '6', '4');
+constexpr uint32_t kDs64MinBytes = 24;  // RIFF size, data size, sample count
 constexpr uint32_t kWave = make_fourcc('W', 'A', 'V', 'E');
 constexpr uint32_t kFmt = make_fourcc('f', 'm', 't', ' ');
 constexpr uint32_t kData = make_fourcc('d', 'a', 't', 'a');
@@ -50,9 +57,19 @@ static void fill_wav_info(AviStream* stream) {
 int parse_wav(AviFile* file) {
   uint8_t head[12];
   if (file_read_at(file, 0, head, sizeof head) != 0) return kAviErrFormat;
-  if (le32(head) != kRiff || le32(head + 8) != kWave) return kAviErrFormat;
+  const bool rf64 = le32(head) == kRf64;
+  if ((le32(head) != kRiff && !rf64) || le32(head + 8) != kWave) return kAviErrFormat;
   WindowReader reader;
   window_init(&reader, file);
+  uint64_t ds64_data = 0;
+  if (rf64) {
+    ChunkHeader c;
+    uint8_t sizes[kDs64MinBytes];
+    if (read_chunk_header(&reader, 12, file->size, true, &c) != 0 || c.id != kDs64 ||
+        c.size < kDs64MinBytes || file_read_at(file, c.data, sizes, sizeof sizes) != 0)
+      return kAviErrFormat;
+    ds64_data = le64(sizes + 8);
+  }
   auto stream = std::make_unique<AviStream>();
   stream->file = file;
   bool have_format = false;
@@ -70,8 +87,11 @@ int parse_wav(AviFile* file) {
       have_format = true;
     } else if (c.id == kData) {
       if (!have_format) return kAviErrFormat;
-      int64_t size = c.size;
-      if (c.size == kSizeUnknown || (c.size == 0 && !only_chunks_follow(&reader, c.data)))
+      const bool in_ds64 = rf64 && c.size == kSizeUnknown;
+      const uint64_t declared = in_ds64 ? ds64_data : c.size;
+      int64_t size = static_cast<int64_t>(std::min<uint64_t>(declared, INT64_MAX / 2));
+      if ((!rf64 && c.size == kSizeUnknown) ||
+          (declared == 0 && !only_chunks_follow(&reader, c.data)))
         size = file->size - c.data;
       if (stream_add_segment(stream.get(), c.data, size) != kAviOk) return kAviErrFormat;
       stream->declared_frames = size / stream->frame_bytes;

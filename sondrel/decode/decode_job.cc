@@ -30,10 +30,13 @@ int make_job_decoder(const InputFile* file) {
 }
 
 // The blocks carry the selected slots in the order the outputs take them:
-// one output per slot, or all of them in the one multichannel output.
-JobPlan decode_plan(const JobSettings* s) {
+// one output per slot, or all of them in the one multichannel output. Each
+// output is expected to take the stream's frame total.
+JobPlan decode_plan(const InputFile* file, const JobSettings* s) {
   JobPlan plan = job_plan(JOB_DECODE, s, s->selected_count);
   plan.whole = s->output_layout == LAYOUT_MULTICHANNEL;
+  plan.expected_bytes = expected_output_bytes(file->frame_count, file->sample_rate, s->out_rate,
+                                              plan.whole ? plan.channels : 1, s->out_bits);
   return plan;
 }
 
@@ -52,7 +55,7 @@ int decode_job(FILE* stream, InputFile* file, filterparms* fp, ssrc* rs, JobSett
                   mask);
   if (make_job_decoder(file)) return 1;
 
-  const JobPlan plan = decode_plan(s);
+  const JobPlan plan = decode_plan(file, s);
   JobEngine engine;
   job_start(&engine, &plan, s, fp, rs);
   DecodeSource source;

@@ -161,7 +161,8 @@ int job_create_outputs(JobEngine* e, const uint8_t* header, int32_t header_bytes
                                static_cast<size_t>(e->plan.channels) * 8;
   int32_t k = 0;
   const int32_t created =
-      outputs_create(&e->outputs, s->out_names, count, header, header_bytes, largest_write, &k);
+      outputs_create(&e->outputs, s->out_names, count, header, header_bytes,
+                     e->plan.expected_bytes, largest_write, &k);
   if (created == OUTPUTS_CREATED) return 0;
   if (created == OUTPUTS_NO_MEMORY) {
     std::fputs("Error: Not enough memory for the job's buffers.\n", stderr);

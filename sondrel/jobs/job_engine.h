@@ -41,6 +41,8 @@ struct JobPlan {
   int32_t in_float;        // BLOCK_STORED: 1 when the stored samples are IEEE floats
   int32_t whole;           // 1: output 0 takes every channel; 0: output k takes picks[k]
   int32_t picks[MAX_OUTPUTS];  // the block channel of each output when not whole
+  int64_t expected_bytes;  // sample data each output is expected to take (0: unknown);
+                           // decides whether the outputs are RIFF or RF64
 };
 
 // One job being run.

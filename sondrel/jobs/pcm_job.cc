@@ -3,6 +3,8 @@
 // split), then the PCM source run through the job engine.
 #include "jobs/pcm_job.h"
 
+#include <algorithm>
+
 #include "jobs/job_engine.h"
 #include "jobs/pcm_source.h"
 #include "wav/wav_writer.h"
@@ -60,14 +62,34 @@ void fill_header(int32_t kind, const InputFile& f, const JobSettings* s) {
                   s->out_rate, s->out_bits, s->out_float, mask);
 }
 
+// Frames the job will read: the input's sample data as far as the file
+// holds it; for an interleave, the longest file of the group.
+int64_t input_frames(int32_t kind, const InputFile* files, const JobSettings* s) {
+  const int32_t members = kind == PCM_INTERLEAVE ? s->group_size : 1;
+  int64_t longest = 0;
+  for (int32_t g = 0; g < members; ++g) {
+    const InputFile& f = files[s->file_index + g];
+    const uint64_t start = static_cast<uint64_t>(f.data_offset);
+    const uint64_t held = f.file_size > start ? f.file_size - start : 0;
+    const int64_t frame_bytes = static_cast<int64_t>(f.bits / 8) * f.channels;
+    if (frame_bytes > 0)
+      longest = std::max(longest, static_cast<int64_t>(std::min(f.data_size, held)) / frame_bytes);
+  }
+  return longest;
+}
+
 // A split writes each selected channel of the block to its own output; the
 // other jobs write the whole block to their one output.
-JobPlan pcm_plan(int32_t kind, const InputFile& f, const JobSettings* s) {
+JobPlan pcm_plan(int32_t kind, const InputFile* files, const JobSettings* s) {
+  const InputFile& f = files[s->file_index];
   JobPlan plan = job_plan(JOB_PCM, s, block_channels(kind, f, s));
   plan.in_bytes = f.bits / 8;
   plan.in_float = f.is_float;
   plan.whole = kind != PCM_SPLIT;
   for (int32_t k = 0; k < MAX_OUTPUTS; ++k) plan.picks[k] = s->selected_channels[k];
+  plan.expected_bytes = expected_output_bytes(input_frames(kind, files, s), f.sample_rate,
+                                              s->out_rate, plan.whole ? plan.channels : 1,
+                                              s->out_bits);
   return plan;
 }
 
@@ -77,7 +99,7 @@ int pcm_job(FILE* stream, InputFile* files, filterparms* fp, ssrc* rs, JobSettin
   const InputFile& file = files[s->file_index];
   const int32_t kind = pcm_job_kind(s);
   fill_header(kind, file, s);
-  const JobPlan plan = pcm_plan(kind, file, s);
+  const JobPlan plan = pcm_plan(kind, files, s);
   JobEngine engine;
   job_start(&engine, &plan, s, fp, rs);
   const bool extensible = s->extensible_header == 1;

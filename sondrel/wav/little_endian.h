@@ -13,6 +13,10 @@ inline uint32_t get_le32(const uint8_t* p) {
          (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
+inline uint64_t get_le64(const uint8_t* p) {
+  return static_cast<uint64_t>(get_le32(p)) | (static_cast<uint64_t>(get_le32(p + 4)) << 32);
+}
+
 // A 24-bit two's complement sample, sign-extended (written so that sample
 // loops vectorise well).
 inline int32_t get_le24_signed(const uint8_t* p) {
@@ -37,4 +41,9 @@ inline void put_le32(uint8_t* p, uint32_t value) {
   p[1] = static_cast<uint8_t>(value >> 8);
   p[2] = static_cast<uint8_t>(value >> 16);
   p[3] = static_cast<uint8_t>(value >> 24);
+}
+
+inline void put_le64(uint8_t* p, uint64_t value) {
+  put_le32(p, static_cast<uint32_t>(value));
+  put_le32(p + 4, static_cast<uint32_t>(value >> 32));
 }

@@ -1,10 +1,13 @@
-// A job's output files: creation with the header image, staged writes,
-// flush, close and reopen, and the size fix of their headers.
+// A job's output files: creation with the header image (RIFF, or RF64 for
+// the largest), staged writes, flush, close and reopen, and the size fix of
+// their headers.
 #include "wav/outputs.h"
 
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -21,6 +24,14 @@ constexpr size_t STAGE_MAX = 1 << 20;
 // Spare bytes after each stage: sample moves may reach a few bytes past the
 // samples they carry (a 24-bit sample moves as 4 bytes).
 constexpr size_t STAGE_SLACK = 16;
+
+// An output whose file is expected to pass 3.5 GiB is RF64 from the start.
+// A PCM job's estimate is exact to a block; a decode job's comes from the
+// stream's size over its first frame's size, which frames of other sizes or
+// damaged stretches can make short. Half a GiB below the 32-bit limit (an
+// eighth of it) covers estimates short by up to 12%; an output that still
+// outgrows its RIFF header keeps sizes clamped to 32 bits.
+constexpr int64_t RF64_FROM_BYTES = 0xE0000000ll;
 
 const char* name_of(const JobOutputs* o, int32_t k) {
   return o->names && o->names[k] ? o->names[k] : "(unnamed)";
@@ -59,14 +70,34 @@ int write_u32_at(FILE* file, off_t offset, uint32_t value) {
   return std::fwrite(bytes, 1, 4, file) == 4 ? 0 : 1;
 }
 
-// Writes the sizes of a reopened output from its length. Returns 0 or 1.
-int write_sizes(FILE* file, int32_t header_bytes) {
+// The ds64 chunk's RIFF size, data size and sample count (frames).
+int write_ds64(FILE* file, int64_t riff_size, int64_t data_size, int32_t block_align) {
+  uint8_t fields[24];
+  put_le64(fields, static_cast<uint64_t>(riff_size));
+  put_le64(fields + 8, static_cast<uint64_t>(data_size));
+  put_le64(fields + 16, static_cast<uint64_t>(block_align > 0 ? data_size / block_align : 0));
+  if (fseeko(file, DS64_RIFF_SIZE_AT, SEEK_SET) != 0) return 1;
+  return std::fwrite(fields, 1, sizeof fields, file) == sizeof fields ? 0 : 1;
+}
+
+// Writes the sizes of reopened output k from its length, after a pad byte
+// when the sample data is of odd length. Returns 0 or 1.
+int write_sizes(JobOutputs* o, int32_t k, FILE* file) {
+  o->unpadded[k] = 0;
   if (fseeko(file, 0, SEEK_END) != 0) return 1;
   const off_t size = ftello(file);
   if (size < 0) return 1;
-  if (size <= PLAIN_HEADER_BYTES) return 0;  // no samples: the header stays as written
-  if (write_u32_at(file, 4, clamp_size(size - 8))) return 1;
-  return write_u32_at(file, header_bytes - 4, clamp_size(size - header_bytes));
+  // No samples: a RIFF header stays as written.
+  if (!o->rf64 && size <= PLAIN_HEADER_BYTES) return 0;
+  const int64_t data = std::max<int64_t>(0, size - o->header_bytes);
+  const int64_t pad = data & 1;
+  if (pad) {
+    if (std::fputc(0, file) == EOF) return 1;
+    o->unpadded[k] = size;
+  }
+  if (o->rf64) return write_ds64(file, size + pad - 8, data, o->block_align);
+  if (write_u32_at(file, 4, clamp_size(size + pad - 8))) return 1;
+  return write_u32_at(file, o->header_bytes - 4, clamp_size(data));
 }
 
 int fix_failed() {
@@ -82,16 +113,51 @@ FILE* open_output(const JobOutputs* o, int32_t k, const char* mode) {
   return file;
 }
 
+// Opens output k to go on writing: appending, or after taking away the pad
+// byte of the last size fix.
+FILE* reopen_output(JobOutputs* o, int32_t k) {
+  if (o->unpadded[k] <= 0) return open_output(o, k, "ab");
+  FILE* file = open_output(o, k, "r+b");
+  if (file && (ftruncate(fileno(file), o->unpadded[k]) != 0 || fseeko(file, 0, SEEK_END) != 0)) {
+    std::fclose(file);
+    return nullptr;
+  }
+  if (file) o->unpadded[k] = 0;
+  return file;
+}
+
 }  // namespace
 
+int64_t expected_output_bytes(int64_t frames, int32_t in_rate, int32_t out_rate,
+                              int32_t channels, int32_t bits) {
+  if (frames <= 0 || in_rate <= 0 || out_rate <= 0 || channels <= 0 || bits <= 0) return 0;
+  // In floating point: frames x rate may pass 64 bits; only the order of
+  // magnitude matters for the choice of header.
+  const double out_frames = std::ceil(static_cast<double>(frames) * out_rate / in_rate);
+  return static_cast<int64_t>(std::min(out_frames * channels * (bits / 8), 9.0e18));
+}
+
+bool output_needs_rf64(int64_t expected_data_bytes, int32_t header_bytes) {
+  return header_bytes <= EXTENSIBLE_HEADER_BYTES &&
+         expected_data_bytes > RF64_FROM_BYTES - header_bytes;
+}
+
 int32_t outputs_create(JobOutputs* o, char* const* names, int32_t count, const uint8_t* header,
-                       int32_t header_bytes, size_t largest_write, int32_t* failed) {
+                       int32_t header_bytes, int64_t expected_data_bytes, size_t largest_write,
+                       int32_t* failed) {
   std::memset(o, 0, sizeof *o);
   *failed = 0;
   if (count < 0 || count > MAX_OUTPUTS) return OUTPUTS_NO_MEMORY;
   o->count = count;
   o->names = names;
   o->header_bytes = header_bytes;
+  o->block_align = header_bytes >= PLAIN_HEADER_BYTES ? get_le16(header + 32) : 0;
+  uint8_t rf64_image[RF64_HEADER_MAX_BYTES];
+  if (output_needs_rf64(expected_data_bytes, header_bytes)) {
+    o->rf64 = 1;
+    o->header_bytes = wav_rf64_image(header, header_bytes, rf64_image);
+    header = rf64_image;
+  }
   const size_t share = STAGES_BYTES / static_cast<size_t>(count > 0 ? count : 1);
   o->stage_capacity = std::max(std::min(std::max(share, STAGE_MIN), STAGE_MAX), largest_write);
   if (count > 0) {
@@ -111,8 +177,8 @@ int32_t outputs_create(JobOutputs* o, char* const* names, int32_t count, const u
       outputs_close(o);
       return OUTPUTS_OPEN_FAILED;
     }
-    if (std::fwrite(header, 1, static_cast<size_t>(header_bytes), o->files[k]) !=
-        static_cast<size_t>(header_bytes)) {
+    if (std::fwrite(header, 1, static_cast<size_t>(o->header_bytes), o->files[k]) !=
+        static_cast<size_t>(o->header_bytes)) {
       outputs_close(o);
       return OUTPUTS_HEADER_FAILED;
     }
@@ -154,7 +220,7 @@ int wav_fix_sizes(JobOutputs* o) {
     if (!file) return fix_failed();
     if (std::fclose(o->files[k]) != 0 && written) written = report_write_failed(o, k);
     o->files[k] = nullptr;
-    if (write_sizes(file, o->header_bytes)) written = false;
+    if (write_sizes(o, k, file)) written = false;
     if (std::fclose(file) != 0) written = false;
     if (!written) return fix_failed();
   }
@@ -165,7 +231,7 @@ int outputs_reopen(JobOutputs* o) {
   for (int32_t k = 0; k < o->count; ++k) {
     if (o->files[k]) continue;
     o->staged[k] = 0;
-    o->files[k] = open_output(o, k, "ab");
+    o->files[k] = reopen_output(o, k);
     if (!o->files[k]) return 1;
   }
   return 0;

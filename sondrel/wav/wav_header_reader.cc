@@ -3,7 +3,9 @@
 // first 210 bytes; and the data chunk, found by walking the chunk list. The
 // speaker mask is taken only from a WAVE_FORMAT_EXTENSIBLE fmt chunk; a data
 // size of 0xFFFFFFFF (a piped WAV), or 0 with samples after it (a header
-// never finished), means the data runs to the end of the file.
+// never finished), means the data runs to the end of the file. An RF64 file
+// is read the same way once its ds64 chunk, which holds the 64-bit data size,
+// is set aside: the positions then count from the chunk after it.
 #include "wav/wav_header_reader.h"
 
 #include <cstdio>
@@ -23,6 +25,14 @@ constexpr int LAST_DATA_ID = HEADER_BYTES - 1;
 constexpr int BUFFER_BYTES = LAST_DATA_ID + 8;
 
 const uint8_t DATA_ID[4] = {'d', 'a', 't', 'a'};
+
+// An RF64 file's ds64 chunk: its id at offset 12, at least the RIFF size,
+// data size and sample count (8 bytes each), perhaps a table after them.
+constexpr int DS64_AT = 12;
+constexpr uint32_t DS64_MIN_SIZE = 24;
+constexpr uint32_t DS64_MAX_SIZE = 256;
+constexpr int DS64_DATA_SIZE = DS64_AT + 16;
+constexpr int READ_BYTES = BUFFER_BYTES + 8 + static_cast<int>(DS64_MAX_SIZE);
 
 // Format tags of the fmt chunk (and sub-formats of an extensible one).
 constexpr uint16_t FORMAT_PCM = 1;
@@ -51,6 +61,18 @@ int search_data(const uint8_t* h) {
   return -1;
 }
 
+// Bytes of an RF64 file's ds64 chunk (with its pad byte), setting
+// *data_size from it; 0 when the file is not RF64, -1 when its ds64 chunk is
+// missing or of a size no writer gives it.
+int ds64_bytes(const uint8_t* raw, uint64_t* data_size) {
+  if (std::memcmp(raw, "RF64", 4)) return 0;
+  const uint32_t size = get_le32(raw + DS64_AT + 4);
+  if (std::memcmp(raw + DS64_AT, "ds64", 4) || size < DS64_MIN_SIZE || size > DS64_MAX_SIZE)
+    return -1;
+  *data_size = get_le64(raw + DS64_DATA_SIZE);
+  return 8 + static_cast<int>(size + (size & 1u));
+}
+
 int refuse(const char* message) {
   std::fputs(message, stderr);
   return 1;
@@ -62,10 +84,19 @@ const char* const UNSUPPORTED =
 }  // namespace
 
 int read_wav_header(FILE* stream, InputFile* file) {
-  uint8_t h[BUFFER_BYTES] = {};
-  if (fseeko(stream, 0, SEEK_SET) == 0) std::fread(h, 1, BUFFER_BYTES, stream);
+  uint8_t raw[READ_BYTES] = {};
+  if (fseeko(stream, 0, SEEK_SET) == 0) std::fread(raw, 1, READ_BYTES, stream);
 
-  if (std::memcmp(h, "RIFF", 4) || std::memcmp(h + 8, "WAVE", 4) || std::memcmp(h + 12, "fmt ", 4))
+  // h: the header as a RIFF file would have it (an RF64 file's ds64 chunk
+  // taken out); its offsets are `shift` bytes short of the file's.
+  uint8_t h[BUFFER_BYTES];
+  uint64_t ds64_data = 0;
+  const int shift = ds64_bytes(raw, &ds64_data);
+  const bool rf64 = shift > 0;
+  std::memcpy(h, raw, DS64_AT);
+  std::memcpy(h + DS64_AT, raw + DS64_AT + (rf64 ? shift : 0), BUFFER_BYTES - DS64_AT);
+  if ((!rf64 && std::memcmp(h, "RIFF", 4)) || std::memcmp(h + 8, "WAVE", 4) ||
+      std::memcmp(h + 12, "fmt ", 4))
     return refuse("Error: Not a valid wav header, either file is corrupt, or is not a wav file!");
 
   file->fmt_size = static_cast<int32_t>(get_le32(h + 16));
@@ -110,15 +141,17 @@ int read_wav_header(FILE* stream, InputFile* file) {
   int d = walk_to_data(h);
   if (d < 0) d = search_data(h);
   if (d < 0) return refuse("Error: Either file is corrupt, or is not a wav file!");
-  file->data_offset = d + 8;
+  file->data_offset = d + 8 + (rf64 ? shift : 0);
   if (static_cast<uint64_t>(file->data_offset) > file->file_size)
     return refuse("Error: Either file is corrupt, or is not a wav file!");
 
   const int64_t after_header =
       static_cast<int64_t>(file->file_size) - static_cast<int64_t>(file->data_offset);
-  const uint32_t declared = get_le32(h + file->data_offset - 4);
-  const bool to_end = after_header > 0xFFFFFFFFLL || declared == 0xFFFFFFFFu ||
-                      (declared == 0 && after_header > 0);
+  const uint32_t size_field = get_le32(h + d + 4);
+  // RF64 keeps the data size in ds64 when the chunk's own field is 0xFFFFFFFF.
+  const uint64_t declared = rf64 && size_field == 0xFFFFFFFFu ? ds64_data : size_field;
+  const bool to_end = (!rf64 && after_header > 0xFFFFFFFFLL) ||
+                      (!rf64 && declared == 0xFFFFFFFFu) || (declared == 0 && after_header > 0);
   file->data_size = to_end ? static_cast<uint64_t>(after_header) : declared;
   const int64_t frames =
       static_cast<int64_t>(file->data_size) / (file->bits / 8) / file->channels;

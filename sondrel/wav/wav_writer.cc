@@ -1,6 +1,8 @@
-// The output header images (44-byte plain, 68-byte extensible) and their
-// completion for a job.
+// The output header images (44-byte plain, 68-byte extensible), their
+// completion for a job, and their RF64 form.
 #include "wav/wav_writer.h"
+
+#include <cstring>
 
 #include "wav/little_endian.h"
 
@@ -63,4 +65,18 @@ void wav_header_fill(uint8_t* plain, uint8_t* extensible, int32_t use_extensible
   put_le32(extensible + 40, channel_mask);
   extensible[44] = is_float ? 3 : 1;
   extensible[45] = 0;
+}
+
+int32_t wav_rf64_image(const uint8_t* riff, int32_t riff_bytes, uint8_t* rf64) {
+  std::memcpy(rf64, "RF64", 4);
+  put_le32(rf64 + 4, 0xFFFFFFFFu);
+  std::memcpy(rf64 + 8, "WAVE", 4);
+  std::memcpy(rf64 + 12, "ds64", 4);
+  put_le32(rf64 + 16, DS64_CHUNK_BYTES - 8);
+  std::memset(rf64 + DS64_RIFF_SIZE_AT, 0, DS64_CHUNK_BYTES - 8);
+  // The fmt chunk and the data chunk's id follow as in the RIFF image.
+  std::memcpy(rf64 + 12 + DS64_CHUNK_BYTES, riff + 12, static_cast<size_t>(riff_bytes - 12));
+  const int32_t bytes = riff_bytes + DS64_CHUNK_BYTES;
+  put_le32(rf64 + bytes - 4, 0xFFFFFFFFu);
+  return bytes;
 }

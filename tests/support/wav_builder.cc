@@ -138,6 +138,8 @@ WavFile parse_wav(const Bytes& b) {
       w.data_offset = at + 8;
       w.data_size = size;
       w.data.assign(b.begin() + static_cast<long>(at + 8), b.end());
+      // The pad byte after sample data of odd length is not a sample.
+      if ((size & 1) && w.data.size() == static_cast<size_t>(size) + 1) w.data.pop_back();
       w.valid = have_fmt;
       return w;
     }

@@ -48,6 +48,7 @@ struct WavFile {
   size_t data_offset = 0;
   uint32_t data_size = 0;    // the data chunk's size field
   Bytes data;                // bytes after the data header up to the end of the file
+                             // (less the pad byte after data of odd length)
 };
 WavFile parse_wav(const Bytes& file);
 WavFile load_wav(const std::string& path);

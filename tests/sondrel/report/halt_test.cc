@@ -110,7 +110,7 @@ class Halt : public testing::Test {
       std::snprintf(s.out_names[k], OUT_NAME_CAPACITY, "%s", names[k].c_str());
     }
     int32_t failed = 0;
-    ASSERT_EQ(outputs_create(&out, s.out_names, 2, wav_plain_header, PLAIN_HEADER_BYTES, 0,
+    ASSERT_EQ(outputs_create(&out, s.out_names, 2, wav_plain_header, PLAIN_HEADER_BYTES, 0, 0,
                              &failed),
               OUTPUTS_CREATED);
     write(0, std::string(100, 'a'));

@@ -1,5 +1,6 @@
 // A job's output files on real files: staged writes, the end-of-job size
-// fix, reopening for appending, and write errors reported by name.
+// fix (RIFF or RF64, pad byte), reopening for appending, and write errors
+// reported by name.
 #include "wav/outputs.h"
 
 #include <gtest/gtest.h>
@@ -24,13 +25,15 @@ struct Made {
   int32_t created = -1;
   int32_t failed = -1;
 
-  Made(int32_t count, bool extensible, const std::vector<std::string>& taken = {}) {
+  Made(int32_t count, bool extensible, const std::vector<std::string>& taken = {},
+       int64_t expected = 0) {
     for (int32_t k = 0; k < count; ++k) names.push_back(dir.file("out" + std::to_string(k)));
     for (const std::string& t : taken) make_directory(dir.file(t));
     for (std::string& n : names) name_table.push_back(n.data());
     created = outputs_create(&out, name_table.data(), count,
                              extensible ? wav_extensible_header : wav_plain_header,
-                             extensible ? EXTENSIBLE_HEADER_BYTES : PLAIN_HEADER_BYTES, 0, &failed);
+                             extensible ? EXTENSIBLE_HEADER_BYTES : PLAIN_HEADER_BYTES, expected,
+                             0, &failed);
   }
   ~Made() { outputs_release(&out); }
   void samples(int32_t k, size_t bytes) {
@@ -173,4 +176,78 @@ TEST(Outputs, CreationAndWriteFailuresNameTheOutput) {
   EXPECT_EQ(outputs_close(&made.out), 0);
   for (FILE* f : made.out.files) EXPECT_EQ(f, nullptr);
   EXPECT_EQ(read_file(made.names[0]).size(), 54u);  // the healthy output holds all it was given
+}
+
+TEST(Outputs, OutputsExpectedNearFourGibAreRf64WithTheirSizesInDs64) {
+  wav_header_fill(wav_plain_header, wav_extensible_header, 1, 6, 48000, 64, 1, 0x3F);
+  // 3.5 GiB of file is where RF64 begins: one byte less stays RIFF, byte for byte.
+  Made riff(1, true, {}, 0xE0000000ll - EXTENSIBLE_HEADER_BYTES);
+  Made rf64(1, true, {}, 0xE0000000ll - EXTENSIBLE_HEADER_BYTES + 1);
+  EXPECT_EQ(riff.out.rf64, 0);
+  EXPECT_EQ(first_bytes(riff.names[0], 100),
+            Bytes(wav_extensible_header, wav_extensible_header + EXTENSIBLE_HEADER_BYTES));
+  ASSERT_EQ(rf64.out.rf64, 1);
+  rf64.samples(0, 480);  // 10 frames of 6 doubles
+  ASSERT_EQ(wav_fix_sizes(&rf64.out), 0);
+  // The layout built by hand: RF64, 0xFFFFFFFF, WAVE, ds64 (28 bytes: RIFF
+  // size, data size, sample count, table length), the same fmt chunk, data
+  // with its 32-bit size at 0xFFFFFFFF.
+  Bytes expected;
+  append_text(expected, "RF64");
+  append_u32(expected, 0xFFFFFFFFu);
+  append_text(expected, "WAVEds64");
+  append_u32(expected, 28);
+  for (uint32_t v : {104u + 480u - 8u, 0u, 480u, 0u, 10u, 0u, 0u}) append_u32(expected, v);
+  expected.insert(expected.end(), wav_extensible_header + 12, wav_extensible_header + 64);
+  append_u32(expected, 0xFFFFFFFFu);
+  const Bytes got = read_file(rf64.names[0]);
+  ASSERT_EQ(got.size(), 104u + 480u);
+  EXPECT_EQ(Bytes(got.begin(), got.begin() + 104), expected);
+  EXPECT_EQ(got[104 + 479], 479 & 0xFF);
+}
+
+TEST(Outputs, OddDataGetsAPadByteThatAResumeTakesAwayAgain) {
+  // 8-bit mono RIFF and 24-bit mono RF64: halted after an odd number of
+  // bytes, resumed, halted again, finished; each the same as one run.
+  for (const int32_t bits : {8, 24}) {
+    const int64_t expected = bits == 24 ? 0x100000000ll : 0;
+    wav_header_fill(wav_plain_header, wav_extensible_header, 0, 1, 44100, bits, 0, 0);
+    const size_t header = bits == 24 ? 80 : 44;
+    Made halted(1, false, {}, expected);
+    Made whole(1, false, {}, expected);
+    whole.samples(0, 3 * 7);
+    ASSERT_EQ(wav_fix_sizes(&whole.out), 0);
+    const Bytes one_run = read_file(whole.names[0]);
+    ASSERT_EQ(one_run.size(), header + 22) << bits;  // 21 bytes of samples and the pad
+    EXPECT_EQ(one_run.back(), 0);
+    if (bits == 8) {
+      EXPECT_EQ(get_u32(one_run, 4), 22u + 36u);  // the pad counts in the RIFF size only
+      EXPECT_EQ(get_u32(one_run, 40), 21u);
+    } else {
+      EXPECT_EQ(get_u32(one_run, 20), 22u + 72u);
+      EXPECT_EQ(get_u32(one_run, 28), 21u);
+      EXPECT_EQ(get_u32(one_run, 36), 7u);  // frames
+    }
+    std::vector<uint8_t> data(21);
+    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i);
+    ASSERT_TRUE(outputs_write(&halted.out, 0, data.data(), 9));
+    ASSERT_EQ(wav_fix_sizes(&halted.out), 0);
+    EXPECT_EQ(read_file(halted.names[0]).size(), header + 10);  // padded while halted
+    ASSERT_EQ(outputs_reopen(&halted.out), 0);
+    ASSERT_TRUE(outputs_write(&halted.out, 0, data.data() + 9, 6));
+    ASSERT_EQ(wav_fix_sizes(&halted.out), 0);  // even: no pad
+    ASSERT_EQ(outputs_reopen(&halted.out), 0);
+    ASSERT_TRUE(outputs_write(&halted.out, 0, data.data() + 15, 6));
+    ASSERT_EQ(wav_fix_sizes(&halted.out), 0);
+    EXPECT_EQ(read_file(halted.names[0]), one_run) << bits;
+  }
+}
+
+TEST(Outputs, ExpectedBytesFollowFramesRatesAndFormat) {
+  EXPECT_EQ(expected_output_bytes(48000, 48000, 96000, 2, 16), 384000);
+  EXPECT_EQ(expected_output_bytes(441, 44100, 48000, 1, 24), 480 * 3);
+  EXPECT_EQ(expected_output_bytes(1, 44100, 48000, 1, 24), 6);  // rounded up
+  // 2^40 frames at 96 kHz are 505,088,154,009.6 frames at 44.1 kHz.
+  EXPECT_EQ(expected_output_bytes(1ll << 40, 96000, 44100, 18, 64), 505088154010ll * 144);
+  EXPECT_EQ(expected_output_bytes(1000, 0, 48000, 1, 16), 0);
 }

@@ -1,8 +1,10 @@
 // WAV header reader on hand-built headers: canonical, extensible, odd fmt
 // sizes, LIST chunks (with "data" in their text, odd sizes with and without
-// the pad byte), trailing chunks, and every refusal; the little-endian helper.
+// the pad byte), trailing chunks, RF64 files, and every refusal; the
+// little-endian helper.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -243,6 +245,65 @@ TEST(WavHeader, PipedAndUnfinishedSizesRunToTheEnd) {
   }
   Read empty = read_bytes(make_wav(layout, samples(0)));  // 0 and nothing after it
   EXPECT_EQ(empty.file.data_size, 0u);
+}
+
+// The RF64 form of a RIFF file: "RF64", its 32-bit sizes at 0xFFFFFFFF, a
+// ds64 chunk of `ds64_size` bytes (RIFF size, data size, sample count, then
+// zeros) after "WAVE".
+Bytes to_rf64(Bytes riff, uint64_t data_size, uint32_t ds64_size = 28) {
+  Bytes ds64;
+  append_text(ds64, "ds64");
+  append_u32(ds64, ds64_size);
+  Bytes fields(ds64_size, 0);
+  for (int i = 0; i < 8; ++i) fields[8 + i] = static_cast<uint8_t>(data_size >> (8 * i));
+  ds64.insert(ds64.end(), fields.begin(), fields.end());
+  std::copy_n("RF64", 4, riff.begin());
+  put_u32(riff, 4, 0xFFFFFFFFu);
+  riff.insert(riff.begin() + 12, ds64.begin(), ds64.end());
+  return riff;
+}
+
+TEST(WavHeader, Rf64TakesTheDataSizeFromDs64) {
+  WavLayout layout;
+  layout.channels = 6;
+  layout.bits = 24;
+  layout.extensible = true;
+  layout.channel_mask = 0x3F;
+  layout.declared_data_size = 0xFFFFFFFF;
+  const Bytes riff = make_wav(layout, samples(6 * 3 * 10));
+  Read r = read_bytes(to_rf64(riff, 180));
+  ASSERT_EQ(r.result, 0) << r.err;
+  EXPECT_EQ(r.file.data_offset, 68 + 36);
+  EXPECT_EQ(r.file.data_size, 180u);
+  EXPECT_EQ(r.file.frame_count, 10u);
+  EXPECT_EQ(r.file.channel_mask, 0x3Fu);
+  EXPECT_EQ(r.file.bits, 24);
+  // A larger ds64 chunk (with a table) moves the rest along.
+  Read table = read_bytes(to_rf64(riff, 180, 28 + 12));
+  ASSERT_EQ(table.result, 0) << table.err;
+  EXPECT_EQ(table.file.data_offset, 68 + 36 + 12);
+  EXPECT_EQ(table.file.data_size, 180u);
+  // Sizes beyond 32 bits, as announced (the jobs meet the end of the file).
+  Read huge = read_bytes(to_rf64(riff, 0x140000000ull + 18));
+  ASSERT_EQ(huge.result, 0) << huge.err;
+  EXPECT_EQ(huge.file.data_size, 0x140000000ull + 18);
+  EXPECT_EQ(huge.file.frame_count, static_cast<uint32_t>((0x140000000ull + 18) / 18));
+  // A ds64 size never filled in, with samples after the header: to the end.
+  Read unfinished = read_bytes(to_rf64(riff, 0));
+  ASSERT_EQ(unfinished.result, 0) << unfinished.err;
+  EXPECT_EQ(unfinished.file.data_size, 180u);
+  // A data chunk size other than 0xFFFFFFFF stands.
+  layout.declared_data_size = 90;
+  Read own = read_bytes(to_rf64(make_wav(layout, samples(180)), 180));
+  ASSERT_EQ(own.result, 0) << own.err;
+  EXPECT_EQ(own.file.data_size, 90u);
+  // RF64 without its ds64 chunk first is no WAV.
+  Bytes bare = riff;
+  std::copy_n("RF64", 4, bare.begin());
+  Read refused = read_bytes(bare);
+  EXPECT_EQ(refused.result, 1);
+  EXPECT_EQ(refused.err,
+            "Error: Not a valid wav header, either file is corrupt, or is not a wav file!");
 }
 
 TEST(LittleEndian, FieldsAndSamples) {
