@@ -136,3 +136,19 @@ TEST(LevelprobeProgram, FactorAgreesWithSoxAndFfmpeg) {
 }
 
 }  // namespace
+
+TEST(LevelprobeProgram, Rf64FromFfmpegReportsAsItsRiffTwin) {
+  if (shell("command -v ffmpeg").empty()) GTEST_SKIP() << "ffmpeg not installed";
+  TempDir dir;
+  const std::string rf64 = dir.file("rf64.wav");
+  shell("ffmpeg -nostdin -y -i '" + kFixtures + "plain.wav' -c copy -rf64 always '" + rf64 + "'");
+  Bytes made = read_file(rf64);
+  ASSERT_EQ(std::string(made.begin(), made.begin() + 4), "RF64");
+  const std::string twin = probe({kFixtures + "plain.wav"}).out;
+  EXPECT_EQ(probe({rf64}).out, twin);
+  // Loud bytes after the data that ds64 declares are no samples: the data
+  // chunk's own size (0xFFFFFFFF) does not send the reader to the end.
+  made.insert(made.end(), 4000, 0x7F);
+  write_file(rf64, made);
+  EXPECT_EQ(probe({rf64}).out, twin);
+}
