@@ -192,7 +192,7 @@ u32() { od -An -tu4 -j "$2" -N4 "$1" | tr -d ' '; }
 # complete all the same (a later file of a batch), as list_files writes
 # them; the other outputs as described at the top of the file.
 describe_halted_outputs() {
-  local dir=$1 done_dir=$2 rec=$3 inputs=$4 f size header fmt riff data match prefix
+  local dir=$1 done_dir=$2 rec=$3 inputs=$4 f size header fmt riff data samples match prefix
   local -a complete=() halted=()
   while IFS= read -r f; do
     if grep -qxF -- "$f" <<<"$inputs" || cmp -s "$dir/$f" "$done_dir/$f"; then
@@ -208,13 +208,18 @@ describe_halted_outputs() {
     header=$((20 + fmt + 8))
     riff=$(u32 "$dir/$f" 4)
     data=$(u32 "$dir/$f" $((header - 4)))
+    # Samples of odd length are followed by a pad byte, counted in the RIFF size only.
+    samples=$((size - header))
+    if [ $((data % 2)) -eq 1 ] && [ "$data" -eq $((samples - 1)) ]; then
+      samples=$data
+    fi
     match=no
-    if [ "$size" -eq "$header" ] || { [ "$riff" -eq $((size - 8)) ] && [ "$data" -eq $((size - header)) ]; }; then
+    if [ "$size" -eq "$header" ] || { [ "$riff" -eq $((size - 8)) ] && [ "$data" -eq "$samples" ]; }; then
       match=yes
     fi
     prefix=no
     if [ -f "$done_dir/$f" ] && [ "$size" -le "$(stat -c %s "$done_dir/$f")" ] &&
-      cmp -s -i "$header:$header" -n $((size - header)) "$dir/$f" "$done_dir/$f"; then
+      cmp -s -i "$header:$header" -n "$samples" "$dir/$f" "$done_dir/$f"; then
       prefix=yes
     fi
     printf 'halted  sizes-match-length=%s  samples-prefix-of-resumed=%s  %s\n' "$match" "$prefix" \
