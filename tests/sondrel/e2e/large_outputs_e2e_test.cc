@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -97,6 +98,11 @@ class LargeOutputs : public testing::Test {
  protected:
   void SetUp() override {
     if (std::system("ffprobe -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no ffprobe";
+    // Each test writes about 4.3 GB; two may run at once.
+    struct statvfs disk;
+    if (statvfs(dir.path().c_str(), &disk) == 0 &&
+        static_cast<double>(disk.f_bavail) * disk.f_frsize < 10e9)
+      GTEST_SKIP() << "needs 10 GB free in " << dir.path();
   }
   ProgramResult run(const std::vector<std::string>& args) {
     ProgramOptions options;
