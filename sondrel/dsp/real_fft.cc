@@ -289,24 +289,65 @@ void packed_spectrum_multiply(int32_t n, double* a, const double* f) {
   }
 }
 
-void real_fft_convolve(int32_t n, double* a, int32_t filled, const double* f, int32_t* ip,
-                       double* w) {
-  if (filled < 0) filled = 0;
+namespace {
+
+// log2 of n when n/2 is a power of 4 and the vector kernels take n, else -1.
+int32_t scrambled_log2(int32_t n) {
+  if (n < fft_detail::MIN_VECTOR_N) return -1;
   int32_t m = 0;
   while ((1 << m) < n / 2) ++m;
+  return (1 << m) == n / 2 && m % 2 == 0 ? m : -1;
+}
+
+}  // namespace
+
+void real_fft_convolve(int32_t n, double* a, int32_t filled, const double* f, int32_t* ip,
+                       double* w, const double* scrambled) {
+  if (filled < 0) filled = 0;
   const fft_detail::FftKernel* kernel = vector_kernel();
-  if (kernel && n >= fft_detail::MIN_VECTOR_N && m % 2 == 0 && ip[0] == n / 4 && ip[1] == n / 4) {
+  if (kernel && scrambled && scrambled_log2(n) >= 0 && ip[0] == n / 4 && ip[1] == n / 4) {
     // The vector pass skips a zero second half without reading it.
     const bool upper_zero = filled <= n / 2;
     const int32_t clear_to = upper_zero ? n / 2 : n;
     if (filled < clear_to)
       std::memset(a + filled, 0, sizeof(double) * static_cast<size_t>(clear_to - filled));
     fft_detail::FftTables t{w, w + n / 4, 1};
-    kernel->convolve(n, a, upper_zero, f, t);
+    kernel->convolve(n, a, upper_zero, scrambled, t);
     return;
   }
   if (filled < n) std::memset(a + filled, 0, sizeof(double) * static_cast<size_t>(n - filled));
   real_fft(n, 1, a, ip, w);
   packed_spectrum_multiply(n, a, f);
   real_fft(n, -1, a, ip, w);
+}
+
+int32_t real_fft_scrambled_size(int32_t n) { return scrambled_log2(n) >= 0 ? n + n / 2 : 0; }
+
+void real_fft_scramble_filter(int32_t n, const double* f, double* out) {
+  const int32_t big_n = n / 2;
+  const int32_t bits = scrambled_log2(n);
+  if (bits < 0) return;
+  // Position p holds the complex value of K = rev(p); 0 and 1 keep the DC
+  // and Nyquist reals (K = 0) and K = N/2 keeps its own.
+  out[0] = f[0];
+  out[1] = f[1];
+  for (int32_t p = 1; p < big_n; ++p) {
+    const int32_t k =
+        static_cast<int32_t>(fft_detail::reverse_bits(static_cast<uint32_t>(p), bits));
+    out[2 * p] = f[2 * k];
+    out[2 * p + 1] = f[2 * k + 1];
+  }
+  // Split factors of the lower half of each octave [b, 2b).
+  const double pi = 3.141592653589793238463;
+  double* ws = out + n;
+  ws[0] = ws[1] = 0.0;
+  for (int32_t b = 2; b < big_n; b *= 2) {
+    for (int32_t p = b; p < b + b / 2; ++p) {
+      const int32_t k =
+          static_cast<int32_t>(fft_detail::reverse_bits(static_cast<uint32_t>(p), bits));
+      const double angle = pi * k / big_n;
+      ws[2 * (p - b / 2)] = 0.5 - 0.5 * std::sin(angle);
+      ws[2 * (p - b / 2) + 1] = 0.5 * std::cos(angle);
+    }
+  }
 }

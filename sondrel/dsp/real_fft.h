@@ -20,8 +20,18 @@ void packed_spectrum_multiply(int32_t n, double* a, const double* f);
 
 // Replaces a by the inverse transform of (forward transform of a) x f, f a
 // packed spectrum: the same as real_fft(n, 1, ...), packed_spectrum_multiply
-// and real_fft(n, -1, ...) to rounding, with fewer passes over the data.
-// a[filled .. n-1] are taken as zero whatever they hold (zero-padded input
-// need not be cleared first).
+// and real_fft(n, -1, ...) to rounding. a[filled .. n-1] are taken as zero
+// whatever they hold (zero-padded input need not be cleared first).
+// scrambled: f rearranged by real_fft_scramble_filter, or nullptr; with it,
+// where a vector kernel runs, the transforms skip their reordering passes.
 void real_fft_convolve(int32_t n, double* a, int32_t filled, const double* f, int32_t* ip,
-                       double* w);
+                       double* w, const double* scrambled = nullptr);
+
+// Doubles real_fft_scramble_filter writes for size n, or 0 when the
+// scrambled convolution does not serve n (n/2 not a power of 4, or small).
+int32_t real_fft_scrambled_size(int32_t n);
+
+// The packed spectrum f of size n in the order the scrambled convolution
+// works in: the spectrum in bit-reversed order of its complex values, then
+// the factors that split and join the real spectrum there.
+void real_fft_scramble_filter(int32_t n, const double* f, double* out);

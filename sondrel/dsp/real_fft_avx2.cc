@@ -1,5 +1,5 @@
 // The AVX2/FMA kernel of the real FFT: the vector passes with radix-4 stages
-// and fused columns two complex values a step.
+// and the convolution's pair pass two complex values a step.
 #include "dsp/real_fft_passes.h"
 
 namespace fft_detail {
@@ -44,8 +44,9 @@ struct Avx2Stages {
   static void radix4(double* a, int32_t begin, int32_t end, int32_t l, const double* tw) {
     stage_radix4<SIGN, DIF>(a, begin, end, l, tw);
   }
-  static void fused_columns(int32_t big_n, double* a, const double* f, const FftTables& t) {
-    fused_column_pairs(big_n, a, f, t);
+  static void scrambled_pairs(double* a, const double* fs, const double* ws, int32_t first,
+                              int32_t count, int32_t b) {
+    scrambled_pairs_avx2(a, fs, ws, first, count, b);
   }
 };
 

@@ -1,6 +1,6 @@
 // The AVX-512 kernel of the real FFT: the vector passes with radix-4 stages
-// four complex values a register, and fused columns four a step, otherwise
-// the same butterflies and loop orders as the AVX2 kernel. Short transforms,
+// four complex values a register, and the convolution's pairs four a step,
+// otherwise the same butterflies and loop orders as the AVX2 kernel. Short transforms,
 // whose stages and column runs are too short for it, take the AVX2 steps.
 #include "dsp/real_fft_passes.h"
 
@@ -72,28 +72,6 @@ inline void butterfly(double* x0, double* x1, double* x2, double* x3, const Twid
   }
 }
 
-// The butterflies on values held in registers.
-template <int SIGN, bool DIF>
-inline void butterfly_regs(__m512d& x0, __m512d& x1, __m512d& x2, __m512d& x3, const Twiddle8& w1,
-                           const Twiddle8& w2, const Twiddle8& w3) {
-  if (!DIF) {
-    const __m512d b = cmul<SIGN>(x1, w2), c = cmul<SIGN>(x2, w1), d = cmul<SIGN>(x3, w3);
-    const __m512d t0 = _mm512_add_pd(x0, b), t1 = _mm512_sub_pd(x0, b);
-    const __m512d t2 = _mm512_add_pd(c, d), t3 = times_i<SIGN>(_mm512_sub_pd(c, d));
-    x0 = _mm512_add_pd(t0, t2);
-    x1 = _mm512_add_pd(t1, t3);
-    x2 = _mm512_sub_pd(t0, t2);
-    x3 = _mm512_sub_pd(t1, t3);
-  } else {
-    const __m512d t0 = _mm512_add_pd(x0, x2), t1 = _mm512_sub_pd(x0, x2);
-    const __m512d t2 = _mm512_add_pd(x1, x3), t3 = times_i<SIGN>(_mm512_sub_pd(x1, x3));
-    x0 = _mm512_add_pd(t0, t2);
-    x1 = cmul<SIGN>(_mm512_sub_pd(t0, t2), w2);
-    x2 = cmul<SIGN>(_mm512_add_pd(t1, t3), w1);
-    x3 = cmul<SIGN>(_mm512_sub_pd(t1, t3), w3);
-  }
-}
-
 template <int SIGN, bool DIF>
 void stage(double* a, int32_t begin, int32_t end, int32_t l, const double* tw) {
   const int32_t q = l / 4;
@@ -120,7 +98,7 @@ void stage(double* a, int32_t begin, int32_t end, int32_t l, const double* tw) {
   }
 }
 
-// ---- The convolution's fused pass, four columns a step.
+// ---- The convolution's pair pass, four positions a step.
 
 // (The masked forms below keep GCC 12 from warning about the unmasked ones'
 // undefined sources.)
@@ -132,75 +110,21 @@ inline __m512d conj8(__m512d v) {
   return _mm512_xor_pd(v, _mm512_set_pd(-0.0, 0.0, -0.0, 0.0, -0.0, 0.0, -0.0, 0.0));
 }
 inline Twiddle8 prepare(__m512d w) { return {dup_re(w), _mm512_mask_permute_pd(w, 0xFF, w, 0xFF)}; }
-// (0.5 - 0.5 sin, 0.5 cos) from (0.5 cos, 0.5 sin) pairs.
-inline Twiddle8 split_factor(__m512d hv) {
-  return {_mm512_sub_pd(_mm512_set1_pd(0.5), _mm512_mask_permute_pd(hv, 0xFF, hv, 0xFF)),
-          dup_re(hv)};
-}
 
-inline void split_filter_join(__m512d& p, __m512d& r, const Twiddle8& w, __m512d fp, __m512d fr) {
-  __m512d y = cmul<1>(_mm512_sub_pd(p, conj8(r)), w);
-  p = cmul<1>(_mm512_sub_pd(p, y), prepare(fp));
-  r = cmul<1>(_mm512_add_pd(r, conj8(y)), prepare(fr));
-  y = cmul<-1>(_mm512_sub_pd(p, conj8(r)), w);
-  p = _mm512_sub_pd(p, y);
-  r = _mm512_add_pd(r, conj8(y));
-}
-
-// Columns j .. j+3 and their partners N/4-j .. N/4-j-3, for j = first,
-// first+4, ... <= last (first >= 4, last <= N/8 - 4).
-void fused_columns_avx512(int32_t big_n, double* a, const double* f, const FftTables& t,
-                          int32_t first, int32_t last) {
-  const int32_t q = big_n / 4;
-  const __m512d negate = _mm512_set1_pd(-0.0);
-  const __m512d two = _mm512_set1_pd(2.0);
-  for (int32_t j = first; j <= last; j += 4) {
-    const int32_t m = q - j - 3;  // partner columns m .. m + 3 (= q-j-3 .. q-j)
-    __m512d A = _mm512_loadu_pd(a + 2 * j), B = _mm512_loadu_pd(a + 2 * (j + q));
-    __m512d C = _mm512_loadu_pd(a + 2 * (j + 2 * q)), D = _mm512_loadu_pd(a + 2 * (j + 3 * q));
-    __m512d A2 = load_rev8(a + 2 * m), B2 = load_rev8(a + 2 * (m + q));
-    __m512d C2 = load_rev8(a + 2 * (m + 2 * q)), D2 = load_rev8(a + 2 * (m + 3 * q));
-
-    // e^(2 pi i j / N) for the four columns: angles pi K / N, K = 2j .. 2j+6.
-    const double* c = t.ct + 4 * j;
-    const __m512d low =
-        _mm512_castpd256_pd512(_mm256_set_m128d(_mm_loadu_pd(c + 4), _mm_loadu_pd(c)));
-    const __m256d high = _mm256_set_m128d(_mm_loadu_pd(c + 12), _mm_loadu_pd(c + 8));
-    const __m512d f1 = _mm512_mul_pd(two, _mm512_mask_insertf64x4(low, 0xFF, low, high, 1));
-    const Twiddle8 w1 = prepare(f1);
-    const Twiddle8 w2 = tw_square(w1);
-    const Twiddle8 w3 = tw_mul(w1, w2);
-    const Twiddle8 v1{w1.im, w1.re};                                                // i conj(w1)
-    const Twiddle8 v2{_mm512_xor_pd(w2.re, negate), w2.im};                         // -conj(w2)
-    const Twiddle8 v3{_mm512_xor_pd(w3.im, negate), _mm512_xor_pd(w3.re, negate)};  // -i conj(w3)
-
-    butterfly_regs<1, false>(A, B, C, D, w1, w2, w3);
-    butterfly_regs<1, false>(A2, B2, C2, D2, v1, v2, v3);
-
-    const __m512d hj = _mm512_loadu_pd(t.ct + 2 * j);  // K = j .. j+3
-    const __m512d hm = load_rev8(t.ct + 2 * m);         // K = q-j .. q-j-3
-    const Twiddle8 w_j = split_factor(hj);
-    const Twiddle8 w_qmj = split_factor(hm);
-    const Twiddle8 w_qpj = split_factor(swap_parts(hm));   // K = q + j
-    const Twiddle8 w_2qmj = split_factor(swap_parts(hj));  // K = 2q - j
-
-    split_filter_join(A, D2, w_j, _mm512_loadu_pd(f + 2 * j), load_rev8(f + 2 * (big_n - j - 3)));
-    split_filter_join(B, C2, w_qpj, _mm512_loadu_pd(f + 2 * (q + j)),
-                      load_rev8(f + 2 * (m + 2 * q)));
-    split_filter_join(B2, C, w_2qmj, load_rev8(f + 2 * (m + q)),
-                      _mm512_loadu_pd(f + 2 * (j + 2 * q)));
-    split_filter_join(A2, D, w_qmj, load_rev8(f + 2 * m), _mm512_loadu_pd(f + 2 * (j + 3 * q)));
-
-    butterfly_regs<-1, true>(A, B, C, D, w1, w2, w3);
-    butterfly_regs<-1, true>(A2, B2, C2, D2, v1, v2, v3);
-    _mm512_storeu_pd(a + 2 * j, A);
-    _mm512_storeu_pd(a + 2 * (j + q), B);
-    _mm512_storeu_pd(a + 2 * (j + 2 * q), C);
-    _mm512_storeu_pd(a + 2 * (j + 3 * q), D);
-    store_rev8(a + 2 * m, A2);
-    store_rev8(a + 2 * (m + q), B2);
-    store_rev8(a + 2 * (m + 2 * q), C2);
-    store_rev8(a + 2 * (m + 3 * q), D2);
+// Positions first .. first + count - 1 (count a multiple of 4) of the lower
+// half of octave b and their partners, as scrambled_pairs_avx2.
+void scrambled_pairs_avx512(double* a, const double* fs, const double* ws, int32_t first,
+                            int32_t count, int32_t b) {
+  for (int32_t i = 0; i < count; i += 4) {
+    const int32_t p = first + i, p2 = 3 * b - 4 - p;  // partners of p + 3 .. p
+    __m512d x = _mm512_loadu_pd(a + 2 * p), r = load_rev8(a + 2 * p2);
+    const Twiddle8 w = prepare(_mm512_loadu_pd(ws + 2 * (p - b / 2)));
+    __m512d y = cmul<1>(_mm512_sub_pd(x, conj8(r)), w);
+    x = cmul<1>(_mm512_sub_pd(x, y), prepare(_mm512_loadu_pd(fs + 2 * p)));
+    r = cmul<1>(_mm512_add_pd(r, conj8(y)), prepare(load_rev8(fs + 2 * p2)));
+    y = cmul<-1>(_mm512_sub_pd(x, conj8(r)), w);
+    _mm512_storeu_pd(a + 2 * p, _mm512_sub_pd(x, y));
+    store_rev8(a + 2 * p2, _mm512_add_pd(r, conj8(y)));
   }
 }
 
@@ -209,18 +133,13 @@ struct Avx512Stages {
   static void radix4(double* a, int32_t begin, int32_t end, int32_t l, const double* tw) {
     stage<SIGN, DIF>(a, begin, end, l, tw);
   }
-  // Four columns a step from column 4 on; 2, 3 and their partners alone.
-  static void fused_columns(int32_t big_n, double* a, const double* f, const FftTables& t) {
-    const int32_t q = big_n / 4;
-    if (q < 32) {
-      fused_column_pairs(big_n, a, f, t);
-      return;
-    }
-    const int32_t c3[] = {2, q - 2};
-    const int32_t c4[] = {3, q - 3};
-    fused_columns_scalar(big_n, a, f, t, c3, 2);
-    fused_columns_scalar(big_n, a, f, t, c4, 2);
-    fused_columns_avx512(big_n, a, f, t, 4, q / 2 - 4);
+  // Four positions a step where an octave's lower half holds four or more.
+  static void scrambled_pairs(double* a, const double* fs, const double* ws, int32_t first,
+                              int32_t count, int32_t b) {
+    if (count % 4)
+      scrambled_pairs_avx2(a, fs, ws, first, count, b);
+    else
+      scrambled_pairs_avx512(a, fs, ws, first, count, b);
   }
 };
 

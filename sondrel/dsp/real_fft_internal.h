@@ -49,10 +49,11 @@ struct FftKernel {
   void (*inverse)(int32_t n, double* a, const FftTables& t);
   // a *= f for the complex pairs from element 2 on (n >= 8).
   void (*packed_multiply)(int32_t n, double* a, const double* f);
-  // Forward transform, product with the packed spectrum f, inverse, in fewer
-  // passes; n/2 a power of 4. upper_zero: the second half of a is taken as
-  // zero (and not read).
-  void (*convolve)(int32_t n, double* a, bool upper_zero, const double* f, const FftTables& t);
+  // Forward transform, product with the filter fs in scrambled order (see
+  // real_fft_scramble_filter), inverse, without reordering passes; n/2 a
+  // power of 4. upper_zero: the second half of a is taken as zero (and not
+  // read).
+  void (*convolve)(int32_t n, double* a, bool upper_zero, const double* fs, const FftTables& t);
 };
 extern const FftKernel fft_avx2_kernel;    // AVX2 and FMA
 extern const FftKernel fft_avx512_kernel;  // AVX-512 F and DQ as well

@@ -2,9 +2,9 @@
 // complex values per register), for the sizes the resampler uses: the bit
 // reversal fused with the size-4 stage, the small stages run block by block
 // inside the level-1 cache, the top and looked-up stages, the real-data pass,
-// the convolution's fused middle pass, and the order they run in. A kernel
-// supplies its radix-4 stages over stored tables and the bulk of the fused
-// columns (`Stages`, below) and instantiates the transform in its own file,
+// the convolution in scrambled order, and the order they run in. A kernel
+// supplies its radix-4 stages over stored tables and the convolution's pair
+// pass (`Stages`, below) and instantiates the transform in its own file,
 // built for its own instruction set: everything here has internal linkage,
 // so no file shares another's copy. Same stages and tables as the portable
 // code in real_fft.cc.
@@ -14,9 +14,11 @@
 //   static void radix4(double* a, int32_t begin, int32_t end, int32_t l, const double* tw);
 //     the radix-4 stage of size l (16 <= l <= N/4, table stored) over the
 //     groups in [begin, end), sign 1 or -1, decimation in time, or (DIF) in
-//     frequency for the inverse half of the convolution;
-//   static void fused_columns(int32_t big_n, double* a, const double* f, const FftTables& t);
-//     the fused pass for columns 2 .. N/8 - 1 and their partners.
+//     frequency (the forward half of the convolution);
+//   static void scrambled_pairs(double* a, const double* fs, const double* ws, int32_t first,
+//                               int32_t count, int32_t b);
+//     the convolution's split, product and join for `count` positions from
+//     `first` in the lower half of octave b and their partners (see below).
 #pragma once
 #include <immintrin.h>
 
@@ -87,7 +89,7 @@ inline Twiddle tw_square(const Twiddle& a) {
 }
 
 // Decimation-in-frequency butterfly (natural order in, bit-reversed out),
-// used by the inverse half of the convolution.
+// used by the forward half of the convolution.
 template <int SIGN>
 inline void butterfly4_dif(double* x0, double* x1, double* x2, double* x3, const Twiddle& w1,
                            const Twiddle& w2, const Twiddle& w3) {
@@ -126,12 +128,12 @@ inline void dif4_in_place(__m256d& u, __m256d& v) {
   v = _mm256_add_pd(_mm256_xor_pd(r, high_minus), _mm256_permute2f128_pd(r, r, 0x01));
 }
 
-// Bit reversal of the N complex values fused with the size-4 stage: after
-// it for the forward (DIT) transform, before it for the inverse (DIF). Works
+// Bit reversal of the N complex values fused with the size-4 stage that
+// follows it (decimation in time, either direction). Works
 // on 8 x 8 tiles: value hi.mid.lo goes to rev(lo).rev(mid).rev(hi), so tile
 // mid and tile rev(mid) trade places, transposed; a destination row is a
 // source column in bit-reversed order. N >= 64.
-template <int SIGN, bool DIF_BEFORE, bool UPPER_ZERO = false>
+template <int SIGN>
 void bit_reverse_stage4(int32_t big_n, double* a) {
   int32_t m = 0;
   while ((1 << m) < big_n) ++m;
@@ -140,18 +142,9 @@ void bit_reverse_stage4(int32_t big_n, double* a) {
   alignas(32) double tile_a[128], tile_b[128];
   auto load_tile = [&](int32_t mid, double* tile) {
     for (int32_t hi = 0; hi < 8; ++hi) {
-      if (UPPER_ZERO && hi >= 4) {  // rows of the second half
-        for (int32_t k = 0; k < 16; k += 4)
-          _mm256_store_pd(tile + 16 * hi + k, _mm256_setzero_pd());
-        continue;
-      }
       const double* row = a + 2 * (static_cast<int64_t>(hi) * stride + mid * 8);
       __m256d r0 = _mm256_loadu_pd(row), r1 = _mm256_loadu_pd(row + 4);
       __m256d r2 = _mm256_loadu_pd(row + 8), r3 = _mm256_loadu_pd(row + 12);
-      if (DIF_BEFORE) {
-        dif4_in_place<SIGN>(r0, r1);
-        dif4_in_place<SIGN>(r2, r3);
-      }
       double* t = tile + 16 * hi;
       _mm256_store_pd(t, r0);
       _mm256_store_pd(t + 4, r1);
@@ -168,10 +161,8 @@ void bit_reverse_stage4(int32_t big_n, double* a) {
       __m256d r1 = _mm256_set_m128d(_mm_load_pd(col + 16 * 6), _mm_load_pd(col + 16 * 2));
       __m256d r2 = _mm256_set_m128d(_mm_load_pd(col + 16 * 5), _mm_load_pd(col + 16 * 1));
       __m256d r3 = _mm256_set_m128d(_mm_load_pd(col + 16 * 7), _mm_load_pd(col + 16 * 3));
-      if (!DIF_BEFORE) {
-        dit4_in_place<SIGN>(r0, r1);
-        dit4_in_place<SIGN>(r2, r3);
-      }
+      dit4_in_place<SIGN>(r0, r1);
+      dit4_in_place<SIGN>(r2, r3);
       double* row = a + 2 * (static_cast<int64_t>(hi) * stride + mid * 8);
       _mm256_storeu_pd(row, r0);
       _mm256_storeu_pd(row + 4, r1);
@@ -271,7 +262,7 @@ void stage_radix2_last(double* a, int32_t big_n, const FftTables& t) {
 
 template <class Stages, int SIGN>
 void complex_fft(int32_t big_n, double* a, const FftTables& t) {
-  bit_reverse_stage4<SIGN, false>(big_n, a);
+  bit_reverse_stage4<SIGN>(big_n, a);
   int32_t top4 = 4;
   while (top4 * 4 <= big_n) top4 *= 4;
   // Blocks run the stages whose tables are stored (up to a quarter of N).
@@ -340,113 +331,88 @@ void real_pass(int32_t n, double* a, const FftTables& t) {
   }
 }
 
-// ---- Convolution: forward DIT without its last stage, one fused pass (last
-// forward stage, real-data split, filter product, real-data join, first
-// inverse stage), inverse DIF without its first stage. N a power of 4.
+// ---- Convolution in scrambled order. The forward transform runs by
+// decimation in frequency from natural order and leaves Z[K] at position
+// rev(K) (K's bits reversed); the real-data split, the filter product and
+// the join run in that order, against a filter stored in it; the inverse
+// runs by decimation in time from that order back to natural order. No pass
+// reorders the data. N a power of 4.
+//
+// Partners: the split pairs K with N - K. For positions p in an octave
+// [b, 2b) (b = 2^t, t >= 1), the partner sits at 3b - 1 - p, the mirror in
+// the octave; positions 0 (K = 0) and 1 (K = N/2) stand alone.
+//
+// The filter table (real_fft_scramble_filter): n doubles of the spectrum,
+// F[rev(p)] at position p (DC and Nyquist at 0 and 1 as in the packed
+// layout), then N doubles of split factors: for p in the lower half
+// [b, b + b/2) of octave b, entry p - b/2 holds (0.5 - 0.5 sin, 0.5 cos) of
+// pi rev(p) / N.
 
-int32_t below_top_block(int32_t big_n) { return big_n / 4 < CACHE_BLOCK ? big_n / 4 : CACHE_BLOCK; }
+// Complex values per level-2-sized block of the convolution (a power of 4).
+constexpr int32_t SCRAMBLED_BLOCK = 4096;
 
-template <class Stages>
-void forward_below_top(int32_t big_n, double* a, bool upper_zero, const FftTables& t) {
-  if (upper_zero)
-    bit_reverse_stage4<1, false, true>(big_n, a);
-  else
-    bit_reverse_stage4<1, false>(big_n, a);
-  const int32_t block = below_top_block(big_n);
-  for (int32_t begin = 0; begin < big_n; begin += block) {
-    for (int32_t l = 16; l <= block; l *= 4)
-      Stages::template radix4<1, false>(a, begin, begin + block, l, t.tw);
+// Top radix-4 stage of size N by decimation in frequency, natural order in,
+// factors from the cosine part. UPPER_ZERO: the second half is taken as zero.
+template <int SIGN, bool UPPER_ZERO>
+void stage_top4_dif(double* a, int32_t big_n, const FftTables& t) {
+  const int32_t q = big_n / 4;
+  for (int32_t j = 0; j < q; j += 2) {
+    const __m256d f1 = j == big_n / 8 ? factor_pair(big_n, 2 * j, 2, t) : top_factor_pair(big_n, j, t);
+    const Twiddle w1 = prepare(f1);
+    const Twiddle w2 = tw_square(w1);
+    const Twiddle w3 = tw_mul(w1, w2);
+    double* x0 = a + 2 * j;
+    if (UPPER_ZERO) {
+      const __m256d u = _mm256_loadu_pd(x0);
+      const __m256d v = _mm256_loadu_pd(x0 + 2 * q);
+      const __m256d iv = times_i<SIGN>(v);
+      _mm256_storeu_pd(x0, _mm256_add_pd(u, v));
+      _mm256_storeu_pd(x0 + 2 * q, cmul<SIGN>(_mm256_sub_pd(u, v), w2));
+      _mm256_storeu_pd(x0 + 4 * q, cmul<SIGN>(_mm256_add_pd(u, iv), w1));
+      _mm256_storeu_pd(x0 + 6 * q, cmul<SIGN>(_mm256_sub_pd(u, iv), w3));
+    } else {
+      butterfly4_dif<SIGN>(x0, x0 + 2 * q, x0 + 4 * q, x0 + 6 * q, w1, w2, w3);
+    }
   }
-  for (int32_t l = block * 4; l <= big_n / 4; l *= 4)
-    Stages::template radix4<1, false>(a, 0, big_n, l, t.tw);
 }
 
-template <class Stages>
-void inverse_below_top(int32_t big_n, double* a, const FftTables& t) {
-  const int32_t block = below_top_block(big_n);
-  for (int32_t l = big_n / 4; l >= block * 4; l /= 4)
-    Stages::template radix4<-1, true>(a, 0, big_n, l, t.tw);
-  for (int32_t begin = 0; begin < big_n; begin += block) {
-    for (int32_t l = block; l >= 16; l /= 4)
-      Stages::template radix4<-1, true>(a, begin, begin + block, l, t.tw);
+// The size-4 stage on the groups of four in [begin, end): decimation in
+// frequency (last forward stage) or in time (first inverse stage).
+template <int SIGN, bool DIF>
+void stage4_groups(double* a, int32_t begin, int32_t end) {
+  for (int32_t g = begin; g < end; g += 4) {
+    double* x = a + 2 * g;
+    __m256d u = _mm256_loadu_pd(x), v = _mm256_loadu_pd(x + 4);
+    if (DIF)
+      dif4_in_place<SIGN>(u, v);
+    else
+      dit4_in_place<SIGN>(u, v);
+    _mm256_storeu_pd(x, u);
+    _mm256_storeu_pd(x + 4, v);
   }
-  bit_reverse_stage4<-1, true>(big_n, a);
 }
 
 struct Cx {
   double re, im;
 };
-inline Cx operator+(Cx a, Cx b) { return {a.re + b.re, a.im + b.im}; }
 inline Cx operator-(Cx a, Cx b) { return {a.re - b.re, a.im - b.im}; }
+inline Cx operator+(Cx a, Cx b) { return {a.re + b.re, a.im + b.im}; }
 inline Cx operator*(Cx a, Cx b) { return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re}; }
 inline Cx conj(Cx a) { return {a.re, -a.im}; }
-inline Cx times_i_scalar(int sign, Cx z) { return sign > 0 ? Cx{-z.im, z.re} : Cx{z.im, -z.re}; }
 inline Cx at(const double* a, int32_t k) { return {a[2 * k], a[2 * k + 1]}; }
 inline void put(double* a, int32_t k, Cx v) { a[2 * k] = v.re, a[2 * k + 1] = v.im; }
 
-Cx factor(int32_t big_n, int32_t k, const FftTables& t) {  // e^(i pi k / N)
-  Cx w;
-  cos_sin(big_n, k, t, &w.re, &w.im);
-  return w;
-}
-
-// The fused pass for one set of top-stage columns closed under K <-> N-K
-// ({0}, {1, N/4-1}, {N/8}), in plain arithmetic.
-void fused_columns_scalar(int32_t big_n, double* a, const double* f, const FftTables& t,
-                          const int32_t* cols, int32_t ncols) {
-  const int32_t q = big_n / 4;
-  for (int32_t c = 0; c < ncols; ++c) {  // last forward stage (DIT)
-    const int32_t j = cols[c];
-    const Cx w1 = factor(big_n, 2 * j, t), w2 = factor(big_n, 4 * j, t),
-             w3 = factor(big_n, 6 * j, t);
-    const Cx A = at(a, j), B = at(a, j + q) * w2, C = at(a, j + 2 * q) * w1,
-             D = at(a, j + 3 * q) * w3;
-    const Cx t0 = A + B, t1 = A - B, t2 = C + D, t3 = times_i_scalar(1, C - D);
-    put(a, j, t0 + t2);
-    put(a, j + q, t1 + t3);
-    put(a, j + 2 * q, t0 - t2);
-    put(a, j + 3 * q, t1 - t3);
-  }
-  for (int32_t c = 0; c < ncols; ++c) {
-    for (int32_t m = 0; m < 4; ++m) {
-      const int32_t k = cols[c] + m * q;
-      const int32_t k2 = (big_n - k) % big_n;
-      if (k > k2) continue;
-      if (k == 0) {  // DC and Nyquist, both real
-        const double dc = (a[0] + a[1]) * f[0];
-        const double ny = (a[0] - a[1]) * f[1];
-        a[1] = 0.5 * (dc - ny);
-        a[0] = dc - a[1];
-        continue;
-      }
-      const Cx fk = at(f, k), fk2 = at(f, k2);
-      if (k == k2) {  // N/2: untouched by the split
-        put(a, k, at(a, k) * fk);
-        continue;
-      }
-      double c0, s0;
-      cos_sin(big_n, k, t, &c0, &s0);
-      const Cx w{0.5 - 0.5 * s0, 0.5 * c0};
-      Cx p = at(a, k), r = at(a, k2);
-      Cx y = w * (p - conj(r));
-      p = (p - y) * fk;
-      r = (r + conj(y)) * fk2;
-      y = conj(w) * (p - conj(r));
-      put(a, k, p - y);
-      put(a, k2, r + conj(y));
-    }
-  }
-  for (int32_t c = 0; c < ncols; ++c) {  // first inverse stage (DIF)
-    const int32_t j = cols[c];
-    const Cx w1 = conj(factor(big_n, 2 * j, t)), w2 = conj(factor(big_n, 4 * j, t)),
-             w3 = conj(factor(big_n, 6 * j, t));
-    const Cx A = at(a, j), B = at(a, j + q), C = at(a, j + 2 * q), D = at(a, j + 3 * q);
-    const Cx t0 = A + C, t1 = A - C, t2 = B + D, t3 = times_i_scalar(-1, B - D);
-    put(a, j, t0 + t2);
-    put(a, j + q, (t0 - t2) * w2);
-    put(a, j + 2 * q, (t1 + t3) * w1);
-    put(a, j + 3 * q, (t1 - t3) * w3);
-  }
+// Split, filter product and join of the pair at p and its partner p2, with
+// split factor w: the real spectrum's values at K and N - K are formed from
+// the complex ones, multiplied by the filter's, and turned back.
+inline void pair_scalar(double* a, const double* fs, int32_t p, int32_t p2, Cx w) {
+  Cx x = at(a, p), r = at(a, p2);
+  Cx y = w * (x - conj(r));
+  x = (x - y) * at(fs, p);
+  r = (r + conj(y)) * at(fs, p2);
+  y = conj(w) * (x - conj(r));
+  put(a, p, x - y);
+  put(a, p2, r + conj(y));
 }
 
 inline __m256d swap_halves(__m256d v) { return _mm256_permute2f128_pd(v, v, 0x01); }
@@ -454,105 +420,95 @@ inline __m256d load_rev(const double* p) { return swap_halves(_mm256_loadu_pd(p)
 inline void store_rev(double* p, __m256d v) { _mm256_storeu_pd(p, swap_halves(v)); }
 inline __m256d conj_v(__m256d v) { return _mm256_xor_pd(v, _mm256_set_pd(-0.0, 0.0, -0.0, 0.0)); }
 
-// Split, filter, join for one pair of vectors: p at K, r at N-K (lane-wise).
-inline void split_filter_join(__m256d& p, __m256d& r, const Twiddle& w, __m256d fp, __m256d fr) {
-  __m256d y = cmul<1>(_mm256_sub_pd(p, conj_v(r)), w);
-  p = cmul<1>(_mm256_sub_pd(p, y), prepare(fp));
-  r = cmul<1>(_mm256_add_pd(r, conj_v(y)), prepare(fr));
-  y = cmul<-1>(_mm256_sub_pd(p, conj_v(r)), w);
-  p = _mm256_sub_pd(p, y);
-  r = _mm256_add_pd(r, conj_v(y));
-}
-
-// Split factor (0.5 - 0.5 sin, 0.5 cos) from (0.5 cos, 0.5 sin) pairs.
-inline Twiddle split_factor(__m256d hv) {
-  return {_mm256_sub_pd(_mm256_set1_pd(0.5), _mm256_permute_pd(hv, 0xF)), _mm256_movedup_pd(hv)};
-}
-
-inline void dit4(__m256d& A, __m256d& B, __m256d& C, __m256d& D, const Twiddle& w1,
-                 const Twiddle& w2, const Twiddle& w3) {
-  const __m256d b = cmul<1>(B, w2), c = cmul<1>(C, w1), d = cmul<1>(D, w3);
-  const __m256d t0 = _mm256_add_pd(A, b), t1 = _mm256_sub_pd(A, b);
-  const __m256d t2 = _mm256_add_pd(c, d), t3 = times_i<1>(_mm256_sub_pd(c, d));
-  A = _mm256_add_pd(t0, t2);
-  B = _mm256_add_pd(t1, t3);
-  C = _mm256_sub_pd(t0, t2);
-  D = _mm256_sub_pd(t1, t3);
-}
-
-inline void dif4_inverse(__m256d& A, __m256d& B, __m256d& C, __m256d& D, const Twiddle& w1,
-                         const Twiddle& w2, const Twiddle& w3) {
-  const __m256d t0 = _mm256_add_pd(A, C), t1 = _mm256_sub_pd(A, C);
-  const __m256d t2 = _mm256_add_pd(B, D), t3 = times_i<-1>(_mm256_sub_pd(B, D));
-  A = _mm256_add_pd(t0, t2);
-  B = cmul<-1>(_mm256_sub_pd(t0, t2), w2);
-  C = cmul<-1>(_mm256_add_pd(t1, t3), w1);
-  D = cmul<-1>(_mm256_sub_pd(t1, t3), w3);
-}
-
-// Columns 2 .. N/8 - 1 and their partners, two a step.
-void fused_column_pairs(int32_t big_n, double* a, const double* f, const FftTables& t) {
-  const int32_t q = big_n / 4;
-  const __m256d negate = _mm256_set1_pd(-0.0);
-  for (int32_t j = 2; j <= q / 2 - 2; j += 2) {
-    const int32_t m = q - j - 1;  // partner columns m, m + 1 (= q - j - 1, q - j)
-    // Columns j, j+1 and, lane by lane, their partners q-j, q-j-1.
-    __m256d A = _mm256_loadu_pd(a + 2 * j), B = _mm256_loadu_pd(a + 2 * (j + q));
-    __m256d C = _mm256_loadu_pd(a + 2 * (j + 2 * q)), D = _mm256_loadu_pd(a + 2 * (j + 3 * q));
-    __m256d A2 = load_rev(a + 2 * m), B2 = load_rev(a + 2 * (m + q));
-    __m256d C2 = load_rev(a + 2 * (m + 2 * q)), D2 = load_rev(a + 2 * (m + 3 * q));
-
-    const __m256d f1 = top_factor_pair(big_n, j, t);  // e^(2 pi i j / N), j and j+1
-    const Twiddle w1 = prepare(f1);
-    const Twiddle w2 = tw_square(w1);
-    const Twiddle w3 = tw_mul(w1, w2);
-    // Partner factors: e^(2 pi i (q-j) m / N) from those of j.
-    const Twiddle v1{w1.im, w1.re};                                                // i conj(w1)
-    const Twiddle v2{_mm256_xor_pd(w2.re, negate), w2.im};                         // -conj(w2)
-    const Twiddle v3{_mm256_xor_pd(w3.im, negate), _mm256_xor_pd(w3.re, negate)};  // -i conj(w3)
-
-    dit4(A, B, C, D, w1, w2, w3);
-    dit4(A2, B2, C2, D2, v1, v2, v3);
-
-    const __m256d hj = _mm256_loadu_pd(t.ct + 2 * j);                 // K = j, j+1
-    const __m256d hm = load_rev(t.ct + 2 * m);                        // K = q-j, q-j-1
-    const Twiddle w_j = split_factor(hj);                             // K = j
-    const Twiddle w_qmj = split_factor(hm);                           // K = q - j
-    const Twiddle w_qpj = split_factor(_mm256_permute_pd(hm, 0x5));   // K = q + j
-    const Twiddle w_2qmj = split_factor(_mm256_permute_pd(hj, 0x5));  // K = 2q - j
-
-    split_filter_join(A, D2, w_j, _mm256_loadu_pd(f + 2 * j), load_rev(f + 2 * (big_n - j - 1)));
-    split_filter_join(B, C2, w_qpj, _mm256_loadu_pd(f + 2 * (q + j)),
-                      load_rev(f + 2 * (m + 2 * q)));
-    split_filter_join(B2, C, w_2qmj, load_rev(f + 2 * (m + q)),
-                      _mm256_loadu_pd(f + 2 * (j + 2 * q)));
-    split_filter_join(A2, D, w_qmj, load_rev(f + 2 * m), _mm256_loadu_pd(f + 2 * (j + 3 * q)));
-
-    dif4_inverse(A, B, C, D, w1, w2, w3);
-    dif4_inverse(A2, B2, C2, D2, v1, v2, v3);
-    _mm256_storeu_pd(a + 2 * j, A);
-    _mm256_storeu_pd(a + 2 * (j + q), B);
-    _mm256_storeu_pd(a + 2 * (j + 2 * q), C);
-    _mm256_storeu_pd(a + 2 * (j + 3 * q), D);
-    store_rev(a + 2 * m, A2);
-    store_rev(a + 2 * (m + q), B2);
-    store_rev(a + 2 * (m + 2 * q), C2);
-    store_rev(a + 2 * (m + 3 * q), D2);
+// Positions first .. first + count - 1 of the lower half of octave b with
+// their partners, two a step.
+void scrambled_pairs_avx2(double* a, const double* fs, const double* ws, int32_t first,
+                          int32_t count, int32_t b) {
+  int32_t i = 0;
+  for (; i + 2 <= count; i += 2) {
+    const int32_t p = first + i, p2 = 3 * b - 2 - p;  // partners of p + 1, p
+    __m256d x = _mm256_loadu_pd(a + 2 * p), r = load_rev(a + 2 * p2);
+    const Twiddle w = prepare(_mm256_loadu_pd(ws + 2 * (p - b / 2)));
+    __m256d y = cmul<1>(_mm256_sub_pd(x, conj_v(r)), w);
+    x = cmul<1>(_mm256_sub_pd(x, y), prepare(_mm256_loadu_pd(fs + 2 * p)));
+    r = cmul<1>(_mm256_add_pd(r, conj_v(y)), prepare(load_rev(fs + 2 * p2)));
+    y = cmul<-1>(_mm256_sub_pd(x, conj_v(r)), w);
+    _mm256_storeu_pd(a + 2 * p, _mm256_sub_pd(x, y));
+    store_rev(a + 2 * p2, _mm256_add_pd(r, conj_v(y)));
+  }
+  for (; i < count; ++i) {
+    const int32_t p = first + i;
+    pair_scalar(a, fs, p, 3 * b - 1 - p, at(ws, p - b / 2));
   }
 }
 
-// The fused pass over every top-stage column: 0, 1 and N/8 (with their
-// partners) in plain arithmetic, the others by the kernel.
+// Positions 0 and 1, then every octave below `end` (a power of 2).
 template <class Stages>
-void fused_middle(int32_t big_n, double* a, const double* f, const FftTables& t) {
-  const int32_t q = big_n / 4;
-  const int32_t c0[] = {0};
-  const int32_t c1[] = {1, q - 1};
-  const int32_t c2[] = {q / 2};
-  fused_columns_scalar(big_n, a, f, t, c0, 1);
-  fused_columns_scalar(big_n, a, f, t, c1, 2);
-  fused_columns_scalar(big_n, a, f, t, c2, 1);
-  Stages::fused_columns(big_n, a, f, t);
+void scrambled_low(double* a, const double* fs, const double* ws, int32_t end) {
+  // K = 0: DC and Nyquist of the real spectrum, both real.
+  const double dc = (a[0] + a[1]) * fs[0];
+  const double ny = (a[0] - a[1]) * fs[1];
+  a[1] = 0.5 * (dc - ny);
+  a[0] = dc - a[1];
+  put(a, 1, at(a, 1) * at(fs, 1));  // K = N/2: untouched by the split
+  for (int32_t b = 2; b < end; b *= 2) Stages::scrambled_pairs(a, fs, ws, b, b / 2, b);
+}
+
+template <class Stages>
+void convolve_scrambled(int32_t n, double* a, bool upper_zero, const double* fs,
+                        const FftTables& t) {
+  const int32_t big_n = n / 2;
+  const double* ws = fs + n;
+  const int32_t block = big_n / 4 < SCRAMBLED_BLOCK ? big_n / 4 : SCRAMBLED_BLOCK;
+  if (upper_zero)
+    stage_top4_dif<1, true>(a, big_n, t);
+  else
+    stage_top4_dif<1, false>(a, big_n, t);
+  for (int32_t l = big_n / 4; l > block; l /= 4)
+    Stages::template radix4<1, true>(a, 0, big_n, l, t.tw);
+
+  // In-cache blocks: the forward stages below the block size, the middle,
+  // the inverse stages below it, on a block and its partner block together.
+  // A block's stages of CACHE_BLOCK and below run on level-1-sized pieces.
+  const int32_t inner = block < CACHE_BLOCK ? block : CACHE_BLOCK;
+  auto forward_block = [&](int32_t begin) {
+    for (int32_t l = block; l > inner; l /= 4)
+      Stages::template radix4<1, true>(a, begin, begin + block, l, t.tw);
+    for (int32_t piece = begin; piece < begin + block; piece += inner) {
+      for (int32_t l = inner; l >= 16; l /= 4)
+        Stages::template radix4<1, true>(a, piece, piece + inner, l, t.tw);
+      stage4_groups<1, true>(a, piece, piece + inner);
+    }
+  };
+  auto inverse_block = [&](int32_t begin) {
+    for (int32_t piece = begin; piece < begin + block; piece += inner) {
+      stage4_groups<-1, false>(a, piece, piece + inner);
+      for (int32_t l = 16; l <= inner; l *= 4)
+        Stages::template radix4<-1, false>(a, piece, piece + inner, l, t.tw);
+    }
+    for (int32_t l = 4 * inner; l <= block; l *= 4)
+      Stages::template radix4<-1, false>(a, begin, begin + block, l, t.tw);
+  };
+  forward_block(0);  // octaves below the block size
+  scrambled_low<Stages>(a, fs, ws, block);
+  inverse_block(0);
+  forward_block(block);  // the octave of the block size pairs within itself
+  Stages::scrambled_pairs(a, fs, ws, block, block / 2, block);
+  inverse_block(block);
+  for (int32_t b = 2 * block; b < big_n; b *= 2) {
+    for (int32_t c = b; c < b + b / 2; c += block) {
+      const int32_t partner = 3 * b - block - c;
+      forward_block(c);
+      forward_block(partner);
+      Stages::scrambled_pairs(a, fs, ws, c, block, b);
+      inverse_block(c);
+      inverse_block(partner);
+    }
+  }
+
+  for (int32_t l = 4 * block; l <= big_n / 4; l *= 4)
+    Stages::template radix4<-1, false>(a, 0, big_n, l, t.tw);
+  stage_top4<-1>(a, big_n, t);
 }
 
 // Complex products of the pairs from element 2 on (two pairs a step; the
@@ -582,18 +538,10 @@ void inverse(int32_t n, double* a, const FftTables& t) {
   complex_fft<Stages, -1>(n / 2, a, t);
 }
 
-template <class Stages>
-void convolve(int32_t n, double* a, bool upper_zero, const double* f, const FftTables& t) {
-  const int32_t big_n = n / 2;
-  forward_below_top<Stages>(big_n, a, upper_zero, t);
-  fused_middle<Stages>(big_n, a, f, t);
-  inverse_below_top<Stages>(big_n, a, t);
-}
-
 // The kernel record of a stage set.
 template <class Stages>
 constexpr FftKernel kernel_of() {
-  return {forward<Stages>, inverse<Stages>, packed_multiply, convolve<Stages>};
+  return {forward<Stages>, inverse<Stages>, packed_multiply, convolve_scrambled<Stages>};
 }
 
 }  // namespace

@@ -168,6 +168,12 @@ int build_fftfilter(filterparms* fp, int32_t len, int32_t size, double lpf, doub
   });
   fp->fft_ip[0] = 0;
   real_fft(size, 1, fp->fftfilter, fp->fft_ip, fp->fft_w);
+  const int32_t scrambled = real_fft_scrambled_size(size);
+  if (scrambled > 0) {
+    fp->fft_scrambled = zeroed<double>(scrambled);
+    if (!fp->fft_scrambled) return 1;
+    real_fft_scramble_filter(size, fp->fftfilter, fp->fft_scrambled);
+  }
   return 0;
 }
 
@@ -386,7 +392,7 @@ int32_t process_up(int32_t channels, int32_t sfrq, int32_t frames_read, int32_t 
                   ssrc->scratch, i0, n2b2, buf2, 1);
     // Zero-padded to n2b: the transform takes the second half as zero.
     real_fft_convolve(n2b, buf2, n2b2, filterparms->fftfilter, filterparms->fft_ip,
-                      filterparms->fft_w);
+                      filterparms->fft_w, filterparms->fft_scrambled);
 
     // Overlap-add with the previous tail and keep every osf-th result.
     int32_t i = ssrc->osc;
@@ -456,7 +462,7 @@ int32_t process_down(int32_t channels, int32_t dfrq, int32_t frames_read, filter
     next_rps = pos - n1b2;
 
     real_fft_convolve(n1b, buf1, n1b2, filterparms->fftfilter, filterparms->fft_ip,
-                      filterparms->fft_w);
+                      filterparms->fft_w, filterparms->fft_scrambled);
     for (int32_t i = 0; i < n1b2; ++i) buf2[n2x + 1 + i] += buf1[i];
 
     // Stage 2: polyphase decimation over buf2.
@@ -660,6 +666,8 @@ void ssrc_free(filterparms* fp, ssrc* state) {
     std::free(fp->inc_sum);
     fp->inc_sum = nullptr;
     std::free(fp->fftfilter);
+    std::free(fp->fft_scrambled);
+    fp->fft_scrambled = nullptr;
     std::free(fp->fft_ip);
     std::free(fp->fft_w);
     fp->order = fp->inc = fp->fft_ip = nullptr;

@@ -55,6 +55,7 @@ struct filterparms {
   double* padded_rows;    // the rows one after the other, padded to padded_stride taps
   int32_t padded_stride;  // taps rounded up to a multiple of four
   double* fftfilter;      // the FFT-stage filter, transformed (packed layout)
+  double* fft_scrambled;  // the same for the scrambled convolution, or nullptr
   int32_t fft_size;       // n2b (up) or n1b (down)
   int32_t* fft_ip;        // real FFT work tables
   double* fft_w;

@@ -185,12 +185,21 @@ TEST_P(RealFftKernels, ConvolveMatchesTransformProductInverse) {
     real_fft(n, 1, expected.data(), work.ip.data(), work.w.data());
     multiply_packed(expected, f);
     real_fft(n, -1, expected.data(), work.ip.data(), work.w.data());
-    std::vector<double> got = x;
-    real_fft_convolve(n, got.data(), n, f.data(), work.ip.data(), work.w.data());
+    // The filter also in scrambled order, where the size allows it.
+    const int32_t scrambled_size = real_fft_scrambled_size(n);
+    EXPECT_EQ(scrambled_size > 0, n == 512 || n == 2048 || n == 8192 || n == 32768 || n == 131072)
+        << "n = " << n;
+    std::vector<double> scrambled(static_cast<size_t>(scrambled_size > 0 ? scrambled_size : 1));
+    if (scrambled_size > 0) real_fft_scramble_filter(n, f.data(), scrambled.data());
+    const double* s = scrambled_size > 0 ? scrambled.data() : nullptr;
     double scale = 0;
     for (double v : expected) scale = std::max(scale, std::fabs(v));
-    EXPECT_LT(max_abs_diff(got, expected), 1e-13 * scale * std::log2(static_cast<double>(n)))
-        << "n = " << n;
+    for (const double* table : {static_cast<const double*>(nullptr), s}) {
+      std::vector<double> got = x;
+      real_fft_convolve(n, got.data(), n, f.data(), work.ip.data(), work.w.data(), table);
+      EXPECT_LT(max_abs_diff(got, expected), 1e-13 * scale * std::log2(static_cast<double>(n)))
+          << "n = " << n << (table ? ", scrambled" : "");
+    }
 
     // Zero padding: what lies past `filled` is taken as zero.
     for (int32_t filled : {n / 2, n / 3, 3 * n / 4}) {
@@ -201,7 +210,7 @@ TEST_P(RealFftKernels, ConvolveMatchesTransformProductInverse) {
       multiply_packed(want, f);
       real_fft(n, -1, want.data(), work.ip.data(), work.w.data());
       std::vector<double> dirty = x;  // garbage past `filled`
-      real_fft_convolve(n, dirty.data(), filled, f.data(), work.ip.data(), work.w.data());
+      real_fft_convolve(n, dirty.data(), filled, f.data(), work.ip.data(), work.w.data(), s);
       EXPECT_LT(max_abs_diff(dirty, want), 1e-13 * scale * std::log2(static_cast<double>(n)))
           << "n = " << n << ", filled " << filled;
     }
