@@ -44,6 +44,13 @@ struct Avx2Stages {
   static void radix4(double* a, int32_t begin, int32_t end, int32_t l, const double* tw) {
     stage_radix4<SIGN, DIF>(a, begin, end, l, tw);
   }
+  template <bool UPPER_ZERO>
+  static void top4_dif(double* a, int32_t big_n, const FftTables& t) {
+    stage_top4_dif<1, UPPER_ZERO>(a, big_n, t);
+  }
+  static void top4_inverse(double* a, int32_t big_n, const FftTables& t) {
+    stage_top4<-1>(a, big_n, t);
+  }
   static void scrambled_pairs(double* a, const double* fs, const double* ws, int32_t first,
                               int32_t count, int32_t b) {
     scrambled_pairs_avx2(a, fs, ws, first, count, b);

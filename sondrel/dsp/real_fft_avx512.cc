@@ -128,10 +128,74 @@ void scrambled_pairs_avx512(double* a, const double* fs, const double* ws, int32
   }
 }
 
+// ---- The convolution's top stages (size N), four columns a step.
+
+// e^(2 pi i j / N) for columns j .. j+3 (j a multiple of 4): angles pi K / N,
+// K = 2j .. 2j+6, from the cosine part, mirrored past K = N/4.
+inline __m512d top_factors(int32_t big_n, int32_t j, const FftTables& t) {
+  if (j == big_n / 8) {  // K = N/4 itself lies past the table
+    alignas(64) double f[8];
+    for (int32_t i = 0; i < 4; ++i) cos_sin(big_n, 2 * (j + i), t, &f[2 * i], &f[2 * i + 1]);
+    return _mm512_load_pd(f);
+  }
+  const bool mirrored = j > big_n / 8;
+  // Below N/4 the entries 2j, 2j+2, ...; past it entries r = N/2 - K with
+  // cosine and sine swapped.
+  const int32_t k = mirrored ? big_n / 2 - 2 * j : 2 * j;
+  const int32_t step = mirrored ? -2 : 2;
+  const double* c = t.ct;
+  const __m512d low = _mm512_castpd256_pd512(
+      _mm256_set_m128d(_mm_loadu_pd(c + 2 * (k + step)), _mm_loadu_pd(c + 2 * k)));
+  const __m256d high = _mm256_set_m128d(_mm_loadu_pd(c + 2 * (k + 3 * step)),
+                                        _mm_loadu_pd(c + 2 * (k + 2 * step)));
+  const __m512d halves = _mm512_mask_insertf64x4(low, 0xFF, low, high, 1);
+  const __m512d v = mirrored ? swap_parts(halves) : halves;
+  return _mm512_mul_pd(_mm512_set1_pd(2.0), v);
+}
+
+template <bool UPPER_ZERO>
+void top4_dif_avx512(double* a, int32_t big_n, const FftTables& t) {
+  const int32_t q = big_n / 4;
+  for (int32_t j = 0; j < q; j += 4) {
+    const Twiddle8 w1 = prepare(top_factors(big_n, j, t));
+    const Twiddle8 w2 = tw_square(w1);
+    const Twiddle8 w3 = tw_mul(w1, w2);
+    double* x0 = a + 2 * j;
+    if (UPPER_ZERO) {
+      const __m512d u = _mm512_loadu_pd(x0), v = _mm512_loadu_pd(x0 + 2 * q);
+      const __m512d iv = times_i<1>(v);
+      _mm512_storeu_pd(x0, _mm512_add_pd(u, v));
+      _mm512_storeu_pd(x0 + 2 * q, cmul<1>(_mm512_sub_pd(u, v), w2));
+      _mm512_storeu_pd(x0 + 4 * q, cmul<1>(_mm512_add_pd(u, iv), w1));
+      _mm512_storeu_pd(x0 + 6 * q, cmul<1>(_mm512_sub_pd(u, iv), w3));
+    } else {
+      butterfly<1, true>(x0, x0 + 2 * q, x0 + 4 * q, x0 + 6 * q, w1, w2, w3);
+    }
+  }
+}
+
+void top4_inverse_avx512(double* a, int32_t big_n, const FftTables& t) {
+  const int32_t q = big_n / 4;
+  for (int32_t j = 0; j < q; j += 4) {
+    const Twiddle8 w1 = prepare(top_factors(big_n, j, t));
+    const Twiddle8 w2 = tw_square(w1);
+    const Twiddle8 w3 = tw_mul(w1, w2);
+    double* x0 = a + 2 * j;
+    butterfly<-1, false>(x0, x0 + 2 * q, x0 + 4 * q, x0 + 6 * q, w1, w2, w3);
+  }
+}
+
 struct Avx512Stages {
   template <int SIGN, bool DIF>
   static void radix4(double* a, int32_t begin, int32_t end, int32_t l, const double* tw) {
     stage<SIGN, DIF>(a, begin, end, l, tw);
+  }
+  template <bool UPPER_ZERO>
+  static void top4_dif(double* a, int32_t big_n, const FftTables& t) {
+    top4_dif_avx512<UPPER_ZERO>(a, big_n, t);
+  }
+  static void top4_inverse(double* a, int32_t big_n, const FftTables& t) {
+    top4_inverse_avx512(a, big_n, t);
   }
   // Four positions a step where an octave's lower half holds four or more.
   static void scrambled_pairs(double* a, const double* fs, const double* ws, int32_t first,

@@ -15,6 +15,12 @@
 //     the radix-4 stage of size l (16 <= l <= N/4, table stored) over the
 //     groups in [begin, end), sign 1 or -1, decimation in time, or (DIF) in
 //     frequency (the forward half of the convolution);
+//   template <bool UPPER_ZERO>
+//   static void top4_dif(double* a, int32_t big_n, const FftTables& t);
+//   static void top4_inverse(double* a, int32_t big_n, const FftTables& t);
+//     the convolution's top stages (size N): forward by decimation in
+//     frequency (UPPER_ZERO: the second half taken as zero), inverse by
+//     decimation in time;
 //   static void scrambled_pairs(double* a, const double* fs, const double* ws, int32_t first,
 //                               int32_t count, int32_t b);
 //     the convolution's split, product and join for `count` positions from
@@ -461,9 +467,9 @@ void convolve_scrambled(int32_t n, double* a, bool upper_zero, const double* fs,
   const double* ws = fs + n;
   const int32_t block = big_n / 4 < SCRAMBLED_BLOCK ? big_n / 4 : SCRAMBLED_BLOCK;
   if (upper_zero)
-    stage_top4_dif<1, true>(a, big_n, t);
+    Stages::template top4_dif<true>(a, big_n, t);
   else
-    stage_top4_dif<1, false>(a, big_n, t);
+    Stages::template top4_dif<false>(a, big_n, t);
   for (int32_t l = big_n / 4; l > block; l /= 4)
     Stages::template radix4<1, true>(a, 0, big_n, l, t.tw);
 
@@ -508,7 +514,7 @@ void convolve_scrambled(int32_t n, double* a, bool upper_zero, const double* fs,
 
   for (int32_t l = 4 * block; l <= big_n / 4; l *= 4)
     Stages::template radix4<-1, false>(a, 0, big_n, l, t.tw);
-  stage_top4<-1>(a, big_n, t);
+  Stages::top4_inverse(a, big_n, t);
 }
 
 // Complex products of the pairs from element 2 on (two pairs a step; the
