@@ -363,7 +363,8 @@ template <int SIGN, bool UPPER_ZERO>
 void stage_top4_dif(double* a, int32_t big_n, const FftTables& t) {
   const int32_t q = big_n / 4;
   for (int32_t j = 0; j < q; j += 2) {
-    const __m256d f1 = j == big_n / 8 ? factor_pair(big_n, 2 * j, 2, t) : top_factor_pair(big_n, j, t);
+    const __m256d f1 =
+        j == big_n / 8 ? factor_pair(big_n, 2 * j, 2, t) : top_factor_pair(big_n, j, t);
     const Twiddle w1 = prepare(f1);
     const Twiddle w2 = tw_square(w1);
     const Twiddle w3 = tw_mul(w1, w2);

@@ -390,7 +390,8 @@ TEST(SsrcCrossCheck, AgreesWithSoxRateOnTonesMadeBySox) {
       for (size_t i = 0; i < frames; ++i) a[i] = ours.frames[2 * i + ch], b[i] = theirs[2 * i + ch];
       // Half a second in from either end, clear of the edge transients.
       const size_t from = static_cast<size_t>(dst / 2), to = frames - from;
-      const Fit fo = fit_sine(a, tones[ch], dst, from, to), ft = fit_sine(b, tones[ch], dst, from, to);
+      const Fit fo = fit_sine(a, tones[ch], dst, from, to);
+      const Fit ft = fit_sine(b, tones[ch], dst, from, to);
       const double shift = (fo.phase - ft.phase) / (2 * M_PI * tones[ch]) * dst;
       std::printf("%d -> %d, %.0f Hz: ours %.1f dB residual, sox %.1f dB; shift %.3f samples\n",
                   src, dst, tones[ch], fo.residual_db, ft.residual_db, shift);
