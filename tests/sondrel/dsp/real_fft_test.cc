@@ -217,6 +217,29 @@ TEST_P(RealFftKernels, ConvolveMatchesTransformProductInverse) {
   }
 }
 
+// A filter that is a unit impulse at d delays the signal by d (circularly),
+// times n/2, whichever way the filter is stored.
+TEST_P(RealFftKernels, ConvolutionWithDelayedImpulseShiftsTheSignal) {
+  for (int32_t n : {512, 2048, 131072}) {
+    Work work(n);
+    const std::vector<double> x = random_signal(n, 31u + static_cast<uint32_t>(n));
+    for (int32_t d : {0, 1, 7, n / 2 - 1, n / 2 + 3}) {
+      std::vector<double> f(static_cast<size_t>(n), 0.0);
+      f[static_cast<size_t>(d)] = 1.0;
+      real_fft(n, 1, f.data(), work.ip.data(), work.w.data());
+      std::vector<double> scrambled(static_cast<size_t>(real_fft_scrambled_size(n)));
+      ASSERT_FALSE(scrambled.empty());
+      real_fft_scramble_filter(n, f.data(), scrambled.data());
+      std::vector<double> y = x;
+      real_fft_convolve(n, y.data(), n, f.data(), work.ip.data(), work.w.data(), scrambled.data());
+      double worst = 0;
+      for (int32_t i = 0; i < n; ++i)
+        worst = std::max(worst, std::fabs(y[i] - x[(i - d + n) % n] * (n / 2)));
+      EXPECT_LT(worst, 1e-9 * n) << "n = " << n << ", d = " << d;
+    }
+  }
+}
+
 TEST_P(RealFftKernels, TablesAreBuiltOnceAndServeSmallerSizes) {
   const int32_t n = 131072;
   Work work(n);
