@@ -42,7 +42,7 @@ JobPlan decode_plan(const InputFile* file, const JobSettings* s) {
 
 }  // namespace
 
-int decode_job(FILE* stream, InputFile* file, filterparms* fp, ssrc* rs, JobSettings* s) {
+int decode_job(FILE* stream, InputFile* file, SsrcParallel* rs, JobSettings* s) {
   if (s->selected_count < 1 || s->selected_count > MAX_SELECTED) return 0;
   const bool multichannel = s->output_layout == LAYOUT_MULTICHANNEL;
   uint32_t mask = 0;
@@ -57,7 +57,7 @@ int decode_job(FILE* stream, InputFile* file, filterparms* fp, ssrc* rs, JobSett
 
   const JobPlan plan = decode_plan(file, s);
   JobEngine engine;
-  job_start(&engine, &plan, s, fp, rs);
+  job_start(&engine, &plan, s, rs);
   DecodeSource source;
   int result = 0;
   if (job_create_outputs(&engine, multichannel ? wav_extensible_header : wav_plain_header,

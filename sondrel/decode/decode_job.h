@@ -3,10 +3,10 @@
 #pragma once
 #include <cstdio>
 
-#include "dsp/ssrc/ssrc.h"
+#include "dsp/ssrc/ssrc_parallel.h"
 #include "wav/input_file.h"
 #include "wav/job_settings.h"
 
 // Returns 1 when an output cannot be created, else 0 (it reports the outcome
 // of the decoding itself).
-int decode_job(FILE* stream, InputFile* file, filterparms* fp, ssrc* state, JobSettings* settings);
+int decode_job(FILE* stream, InputFile* file, SsrcParallel* resampler, JobSettings* settings);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "decode/decoder_slots.h"
+#include "decode/library_messages.h"
 
 namespace {
 
@@ -187,6 +188,8 @@ int decode_source_open(DecodeSource* d, FILE* stream, InputFile* file,
   d->base.progress_kind = file->kind;
   d->base.progress_size = static_cast<int64_t>(file->file_size);
   d->base.total = file->burst_count;
+  // The libraries' messages can be muted on the decoding thread alone.
+  d->base.runs_apart = library_messages_per_thread() ? 1 : 0;
   d->stream = stream;
   d->file = file;
   d->settings = settings;

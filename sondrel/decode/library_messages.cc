@@ -1,16 +1,22 @@
-// A counting sink for the decoder libraries' messages, swapped in for the
-// standard error stream around library calls. Swapping the stream pointer
-// costs nothing per call; the sink is made once and kept for the process.
+// The decoder libraries' messages, dropped and counted. Once the program's
+// own console streams are in place, the calling thread alone is muted (the
+// streams' write function looks at the writing thread), so a decode thread
+// can call the library while another thread prints. Before that (tests that
+// drive the decoders directly) the standard error stream is swapped for a
+// counting sink around the call, which is safe only on one thread.
 #include "decode/library_messages.h"
 
 #include <cstdio>
 #include <sys/types.h>
 
+#include "platform/console_output.h"
+
 namespace {
 
-FILE* own_stderr = nullptr;  // the stream to restore, while muted
+thread_local int64_t written = 0;
+thread_local bool muted_here = false;   // this thread is muted by the console streams
+FILE* own_stderr = nullptr;             // the stream to restore, while swapped
 FILE* sink = nullptr;
-int64_t written = 0;
 
 // The sink's write function: the text is only counted.
 ssize_t count_text(void* /*cookie*/, const char* /*text*/, size_t size) {
@@ -28,17 +34,26 @@ FILE* open_sink() {
 }  // namespace
 
 void library_messages_mute() {
-  if (!sink) sink = open_sink();
   written = 0;
+  if (platform_console_mute(&written) == 0) {
+    muted_here = true;
+    return;
+  }
+  if (!sink) sink = open_sink();
   if (!sink || own_stderr) return;
   own_stderr = stderr;
   stderr = sink;
 }
 
 int64_t library_messages_unmute() {
-  if (own_stderr) {
+  if (muted_here) {
+    platform_console_mute(nullptr);
+    muted_here = false;
+  } else if (own_stderr) {
     stderr = own_stderr;
     own_stderr = nullptr;
   }
   return written;
 }
+
+bool library_messages_per_thread() { return platform_console_owned() != 0; }

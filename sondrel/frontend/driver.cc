@@ -12,7 +12,8 @@
 #include "decode/routing.h"
 #include "decode/stream_layout.h"
 #include "decode/stream_scan.h"
-#include "dsp/ssrc/ssrc.h"
+#include "dsp/ssrc/ssrc_parallel.h"
+#include "platform/threads.h"
 #include "frontend/job_layout.h"
 #include "frontend/options.h"
 #include "frontend/payload_sniffer.h"
@@ -38,8 +39,7 @@ enum Step { NEXT_FILE, END_RUN };
 struct FileJob {
   FILE* stream = nullptr;      // the input, open unless closed for interleaving
   char* stream_buffer = nullptr;  // its stdio buffer
-  filterparms* fp = nullptr;   // resampler records, for dsp_mode 2 and 3
-  ssrc* rs = nullptr;
+  SsrcParallel* rs = nullptr;  // the resampler, for dsp_mode 2 and 3
   bool started = false;        // the job itself ran (and may have written outputs)
 };
 
@@ -230,21 +230,18 @@ int32_t job_channels(const JobSettings* s, const InputFile& f) {
 // (a ratio the resampler refuses is reported).
 bool configure_samples(JobSettings* s, InputFile* f, FileJob* job) {
   if (s->dsp_mode < DSP_DOWNSAMPLE) return true;
-  job->fp = static_cast<filterparms*>(std::calloc(1, sizeof(filterparms)));
-  job->rs = static_cast<ssrc*>(std::calloc(1, sizeof(ssrc)));
-  if (!job->fp || !job->rs) return false;
-  ssrc_reset(job->fp, job->rs);
-  return ssrc_configure(job->fp, job->rs, f->sample_rate, s->out_rate, job_channels(s, *f),
-                        s->in_bits) == 0;
+  job->rs = static_cast<SsrcParallel*>(std::calloc(1, sizeof(SsrcParallel)));
+  if (!job->rs) return false;
+  // One group of channels per CPU the process may use (one CPU: no thread).
+  return ssrc_parallel_configure(job->rs, f->sample_rate, s->out_rate, job_channels(s, *f),
+                                 s->in_bits, platform_usable_cpus()) == 0;
 }
 
 // Releases everything the file's job held.
 void release_job(JobSettings* s, FileJob* job) {
   free_job_buffers(s);
-  if (job->fp && job->rs) ssrc_free(job->fp, job->rs);
-  std::free(job->fp);
+  if (job->rs) ssrc_parallel_free(job->rs);  // its threads joined
   std::free(job->rs);
-  job->fp = nullptr;
   job->rs = nullptr;
 }
 
@@ -301,8 +298,8 @@ int run_one_job(JobSettings* s, InputFile* files, int32_t i, FileJob* job, RunVa
   if (!configure_samples(s, f, job)) return NOT_CONFIGURED;
   job->started = true;
   const int result =
-      f->kind == KIND_PCM_WAV ? pcm_job(job->stream, files, job->fp, job->rs, s)
-                              : decode_job(job->stream, f, job->fp, job->rs, s);
+      f->kind == KIND_PCM_WAV ? pcm_job(job->stream, files, job->rs, s)
+                              : decode_job(job->stream, f, job->rs, s);
   run_files_note_outputs(run_files, s);
   return result;
 }

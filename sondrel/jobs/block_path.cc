@@ -125,9 +125,9 @@ bool write_unconverted(JobEngine* e, const Block* b, const uint8_t* room) {
 // the input has ended), writing each.
 bool pull_conversions(JobEngine* e, BlockSource* source) {
   SsrcOutput out;
-  while (ssrc_pull(e->fp, e->rs, &out) == SSRC_PULLED) {
+  while (ssrc_parallel_pull(e->rs, &out) == SSRC_PULLED) {
     if (!convert_and_write(e, out.frames, out.produced, out.skip, out.count)) return false;
-    if (source->tick_per_conversion && e->rs->flushing != -1) job_tick(e, source);
+    if (source->tick_per_conversion && ssrc_parallel_state(e->rs)->flushing != -1) job_tick(e, source);
   }
   return true;
 }
@@ -136,18 +136,18 @@ bool pull_conversions(JobEngine* e, BlockSource* source) {
 bool resample_block(JobEngine* e, BlockSource* source, const Block* b) {
   for (int32_t done = 0; done < b->frames;) {
     int32_t room = 0;
-    double* at = ssrc_input_room(e->fp, e->rs, &room);
+    double* at = ssrc_parallel_input_room(e->rs, &room);
     if (room <= 0) {
       if (!pull_conversions(e, source)) return false;
-      at = ssrc_input_room(e->fp, e->rs, &room);
+      at = ssrc_parallel_input_room(e->rs, &room);
       if (room <= 0) return false;
     }
     const int32_t frames = std::min(room, b->frames - done);
     block_to_doubles(e->plan, b, done, frames, at);
-    ssrc_input_commit(e->fp, e->rs, frames);
+    ssrc_parallel_input_commit(e->rs, frames);
     done += frames;
   }
-  if (b->last) ssrc_finish(e->rs);
+  if (b->last) ssrc_parallel_finish(e->rs);
   return pull_conversions(e, source);
 }
 
@@ -192,6 +192,6 @@ bool deliver_block(JobEngine* e, BlockSource* source, const Block* b, uint8_t* r
 }
 
 bool drain_resampler(JobEngine* e, BlockSource* source) {
-  ssrc_finish(e->rs);
+  ssrc_parallel_finish(e->rs);
   return pull_conversions(e, source);
 }

@@ -51,4 +51,7 @@ struct BlockSource {
   int32_t tick_per_conversion;  // 1: progress counts the resampler's conversions, not blocks
   uint32_t frames_decoded;      // decode: frames found, for the completion line
   int64_t frames_replaced;      // decode: frames replaced with silence
+  int32_t runs_apart;           // 1: next() may run on a thread of its own: it makes planes,
+                                //    touches nothing the run loop reads but `done`, and
+                                //    prints only to standard error
 };

@@ -9,6 +9,8 @@
 #include <cstring>
 
 #include "dsp/noise_shaper.h"
+#include "jobs/block_queue.h"
+#include "platform/threads.h"
 #include "report/halt.h"
 #include "report/progress.h"
 
@@ -22,7 +24,7 @@ bool resampling(const JobPlan& plan) { return plan.dsp_mode >= DSP_DOWNSAMPLE; }
 // The most frames one write of the job carries: a source block, or what one
 // conversion of the resampler gives.
 int32_t largest_frames(const JobEngine* e, int32_t max_block_frames) {
-  return std::max(max_block_frames, e->rs ? e->rs->outbuf_frames : 0);
+  return std::max(max_block_frames, e->rs ? ssrc_parallel_state(e->rs)->outbuf_frames : 0);
 }
 
 bool alloc_buffers(JobEngine* e, int32_t max_block_frames) {
@@ -100,6 +102,52 @@ int32_t run_blocks(JobEngine* e, BlockSource* source) {
   return source_failed ? JOB_FAILED : JOB_COMPLETED;
 }
 
+// The block loop with the source on a thread of its own: the same steps on
+// the blocks it handed over. `view` is the run loop's copy of the source's
+// facts, its progress count taken from each block.
+int32_t run_queued_blocks(JobEngine* e, BlockQueue* queue, BlockSource* view) {
+  for (;;) {
+    if (halt_flag) {
+      const int32_t answer = halt(e);
+      if (answer != JOB_COMPLETED) return answer;
+    }
+    const QueuedBlock* q = block_queue_next(queue);
+    const int32_t status = q->status;
+    view->done = q->done;
+    if (status == SOURCE_END) break;
+    if (status == SOURCE_FAILED) {
+      if (resampling(e->plan) && e->blocks > 0 && !drain_resampler(e, view)) return JOB_FAILED;
+      return JOB_FAILED;
+    }
+    e->blocks += 1;
+    const bool delivered = deliver_block(e, view, &q->block, nullptr);
+    const bool tick = q->block.tick != 0;
+    block_queue_done(queue);
+    if (!delivered) return JOB_FAILED;
+    if (tick) job_tick(e, view);
+  }
+  if (resampling(e->plan) && !drain_resampler(e, view)) return JOB_FAILED;
+  return JOB_COMPLETED;
+}
+
+// The block loop, with the source on a thread of its own when there is a
+// second CPU for it and the source allows it. The thread is joined on every
+// way out.
+int32_t run_all_blocks(JobEngine* e, BlockSource* source) {
+  if (platform_usable_cpus() < 2 || !block_queue_fits(source, e->plan.channels))
+    return run_blocks(e, source);
+  BlockQueue* queue = static_cast<BlockQueue*>(std::malloc(sizeof(BlockQueue)));
+  if (!queue || block_queue_start(queue, source, e->plan.channels)) {
+    std::free(queue);
+    return run_blocks(e, source);
+  }
+  BlockSource view = *source;
+  const int32_t outcome = run_queued_blocks(e, queue, &view);
+  block_queue_stop(queue);
+  std::free(queue);
+  return outcome;
+}
+
 // The size fix and the closing line of a job that ran to its end or failed.
 int32_t finish(JobEngine* e, const BlockSource* source, int32_t outcome) {
   JobSettings* s = e->settings;
@@ -144,12 +192,10 @@ JobPlan job_plan(int32_t kind, const JobSettings* s, int32_t channels) {
   return plan;
 }
 
-void job_start(JobEngine* e, const JobPlan* plan, JobSettings* settings, filterparms* fp,
-               ssrc* rs) {
+void job_start(JobEngine* e, const JobPlan* plan, JobSettings* settings, SsrcParallel* rs) {
   std::memset(e, 0, sizeof *e);
   e->plan = *plan;
   e->settings = settings;
-  e->fp = resampling(*plan) ? fp : nullptr;
   e->rs = resampling(*plan) ? rs : nullptr;
 }
 
@@ -193,7 +239,7 @@ int32_t run_job(JobEngine* e, BlockSource* source) {
     return JOB_NOT_STARTED;
   }
   start_progress(e, source);
-  const int32_t outcome = run_blocks(e, source);
+  const int32_t outcome = run_all_blocks(e, source);
   if (dithered) shaper_close();
   if (outcome == JOB_ABORTED) return JOB_ABORTED;  // the halt left the outputs closed
   return finish(e, source, outcome);

@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "dsp/pcm_convert.h"
-#include "dsp/ssrc/ssrc.h"
+#include "dsp/ssrc/ssrc_parallel.h"
 #include "jobs/block_source.h"
 #include "wav/job_settings.h"
 #include "wav/outputs.h"
@@ -49,8 +49,7 @@ struct JobPlan {
 struct JobEngine {
   JobPlan plan;
   JobSettings* settings;   // status label, timing, progress counters, output names
-  filterparms* fp;         // the resampler, for dsp_mode 2 and 3 (else null)
-  ssrc* rs;
+  SsrcParallel* rs;        // the resampler, for dsp_mode 2 and 3 (else null)
   JobOutputs outputs;
   double* doubles;         // one block as doubles (conversion at the source rate)
   uint8_t* converted;      // one block or one conversion in the output format
@@ -63,8 +62,7 @@ struct JobEngine {
 JobPlan job_plan(int32_t kind, const JobSettings* settings, int32_t channels);
 
 // Prepares the engine for a job (nothing is allocated or opened yet).
-void job_start(JobEngine* engine, const JobPlan* plan, JobSettings* settings, filterparms* fp,
-               ssrc* rs);
+void job_start(JobEngine* engine, const JobPlan* plan, JobSettings* settings, SsrcParallel* rs);
 
 // Creates the job's outputs (settings->out_names, output_count of them) with
 // the header image, able to take blocks of up to `max_block_frames` frames.

@@ -95,23 +95,23 @@ JobPlan pcm_plan(int32_t kind, const InputFile* files, const JobSettings* s) {
 
 }  // namespace
 
-int pcm_job(FILE* stream, InputFile* files, filterparms* fp, ssrc* rs, JobSettings* s) {
+int pcm_job(FILE* stream, InputFile* files, SsrcParallel* rs, JobSettings* s) {
   const InputFile& file = files[s->file_index];
   const int32_t kind = pcm_job_kind(s);
   fill_header(kind, file, s);
   const JobPlan plan = pcm_plan(kind, files, s);
   JobEngine engine;
-  job_start(&engine, &plan, s, fp, rs);
+  job_start(&engine, &plan, s, rs);
   const bool extensible = s->extensible_header == 1;
   if (job_create_outputs(&engine, extensible ? wav_extensible_header : wav_plain_header,
                          extensible ? EXTENSIBLE_HEADER_BYTES : PLAIN_HEADER_BYTES,
-                         engine.rs ? engine.rs->inbuf_capacity : 512)) {
+                         engine.rs ? ssrc_parallel_state(engine.rs)->inbuf_capacity : 512)) {
     job_release(&engine);
     return 0;
   }
   PcmSource source;
   int32_t outcome = JOB_NOT_STARTED;
-  if (pcm_source_open(&source, stream, files, s, engine.fp, engine.rs)) {
+  if (pcm_source_open(&source, stream, files, s, engine.rs)) {
     job_abandon(&engine);  // the outputs stay as empty WAVs
   } else {
     outcome = run_job(&engine, &source.base);

@@ -4,12 +4,12 @@
 #pragma once
 #include <cstdio>
 
-#include "dsp/ssrc/ssrc.h"
+#include "dsp/ssrc/ssrc_parallel.h"
 #include "wav/input_file.h"
 #include "wav/job_settings.h"
 
 // Runs the job for files[settings->file_index] (and its interleave group),
-// with the resampler `fp`/`state` set up when it resamples. Returns 1 when
+// with the resampler set up when it resamples. Returns 1 when
 // the user aborted at the halt prompt (the batch then ends), else 0, also
 // when an output or a group input cannot be opened.
-int pcm_job(FILE* stream, InputFile* files, filterparms* fp, ssrc* state, JobSettings* settings);
+int pcm_job(FILE* stream, InputFile* files, SsrcParallel* resampler, JobSettings* settings);

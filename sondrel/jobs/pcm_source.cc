@@ -114,8 +114,8 @@ int32_t frames_block(PcmSource* p, Block* b) {
 // the input; the run loop counts progress by the resampler's conversions.
 int32_t resampled_block(PcmSource* p, Block* b) {
   if (p->ended) return SOURCE_END;
-  int64_t want = ssrc_frames_wanted(p->fp, p->rs);
-  if (!p->rs->up) want = std::max<int64_t>(0, std::min(want, p->total_frames - p->frames_given));
+  int64_t want = ssrc_parallel_frames_wanted(p->rs);
+  if (!ssrc_parallel_state(p->rs)->up) want = std::max<int64_t>(0, std::min(want, p->total_frames - p->frames_given));
   const size_t frame_bytes = static_cast<size_t>(p->channels) * p->in_bytes;
   const size_t asked = static_cast<size_t>(want) * frame_bytes;
   const size_t got = read_data(p->input, p->block, asked, &p->remaining[0]);
@@ -183,11 +183,10 @@ int32_t pcm_job_kind(const JobSettings* s) {
 }
 
 int pcm_source_open(PcmSource* p, FILE* stream, const InputFile* files, const JobSettings* s,
-                    const filterparms* fp, const ssrc* rs) {
+                    const SsrcParallel* rs) {
   std::memset(p, 0, sizeof *p);
   const InputFile& file = files[s->file_index];
   p->kind = pcm_job_kind(s);
-  p->fp = rs ? fp : nullptr;
   p->rs = rs;
   p->input = stream;
   p->in_bytes = file.bits / 8;
@@ -196,7 +195,7 @@ int pcm_source_open(PcmSource* p, FILE* stream, const InputFile* files, const Jo
   p->kept = s->selected_count;
   std::memcpy(p->selected, s->selected_channels, sizeof p->selected);
   p->base.next = next_pcm;
-  p->base.max_block_frames = rs ? rs->inbuf_capacity : BLOCK_FRAMES;
+  p->base.max_block_frames = rs ? ssrc_parallel_state(rs)->inbuf_capacity : BLOCK_FRAMES;
   p->base.progress_kind = KIND_PCM_WAV;
   p->base.total = static_cast<int64_t>(file.data_size);
   p->base.progress_size = p->base.total;

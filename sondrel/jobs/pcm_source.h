@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "dsp/ssrc/ssrc.h"
+#include "dsp/ssrc/ssrc_parallel.h"
 #include "jobs/block_source.h"
 #include "jobs/input_chunks.h"
 #include "wav/input_file.h"
@@ -18,8 +18,7 @@ enum PcmJobKind : int32_t { PCM_INTERLEAVE, PCM_REPACK, PCM_CONVERT, PCM_SPLIT }
 struct PcmSource {
   BlockSource base;                    // the run loop's view of the source
   int32_t kind;                        // PcmJobKind
-  const filterparms* fp;               // the resampler whose wants make the blocks (or null)
-  const ssrc* rs;
+  const SsrcParallel* rs;              // the resampler whose wants make the blocks (or null)
   FILE* input;                         // the input (all kinds but interleave)
   FILE* group_files[MAX_SELECTED];     // interleave: the group's inputs, opened here
   int32_t inputs;                      // inputs read: the group's size, or 1
@@ -44,5 +43,5 @@ int32_t pcm_job_kind(const JobSettings* settings);
 // `fp`/`rs` is the job's resampler when it resamples. Returns 0, or 1 after
 // printing why (an input that cannot be opened: standard output).
 int pcm_source_open(PcmSource* source, FILE* stream, const InputFile* files,
-                    const JobSettings* settings, const filterparms* fp, const ssrc* rs);
+                    const JobSettings* settings, const SsrcParallel* rs);
 void pcm_source_close(PcmSource* source);

@@ -55,8 +55,7 @@ struct EngineRun {
   JobSettings s;
   std::string err;
   int32_t outcome = -1;
-  EngineRun(TestSource* source, JobPlan plan, int32_t outputs, filterparms* fp = nullptr,
-      ssrc* rs = nullptr) {
+  EngineRun(TestSource* source, JobPlan plan, int32_t outputs, SsrcParallel* rs = nullptr) {
     init_job_settings(&s);
     s.no_progress = 1;
     std::snprintf(s.status_label, sizeof s.status_label, "Processing");
@@ -65,7 +64,7 @@ struct EngineRun {
     for (int32_t k = 0; k < outputs; ++k)
       std::snprintf(s.out_names[k], OUT_NAME_CAPACITY, "%s", name(k).c_str());
     JobEngine engine;
-    job_start(&engine, &plan, &s, fp, rs);
+    job_start(&engine, &plan, &s, rs);
     testing::internal::CaptureStderr();
     if (job_create_outputs(&engine, wav_plain_header, PLAIN_HEADER_BYTES, 256) == 0)
       outcome = run_job(&engine, &source->base);
@@ -129,12 +128,10 @@ TEST(Engine, AFailingSourceKeepsWhatWasReadAndDrainsTheResampler) {
   source.fail = true;
   JobPlan plan = plan_for(JOB_DECODE, DSP_UPSAMPLE, 64, 1);
   plan.whole = 1;
-  filterparms fp;
-  ssrc rs;
-  ssrc_reset(&fp, &rs);
-  ASSERT_EQ(ssrc_configure(&fp, &rs, 48000, 96000, 1, 32), 0);
-  EngineRun run(&source, plan, 1, &fp, &rs);
-  ssrc_free(&fp, &rs);
+  SsrcParallel rs;
+  ASSERT_EQ(ssrc_parallel_configure(&rs, 48000, 96000, 1, 32, 1), 0);
+  EngineRun run(&source, plan, 1, &rs);
+  ssrc_parallel_free(&rs);
   EXPECT_EQ(run.outcome, JOB_FAILED);
   EXPECT_EQ(run.err, "Processing..... \rError: Failed while decoding.\n");
   const WavFile w = run.out(0);

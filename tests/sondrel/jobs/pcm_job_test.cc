@@ -54,7 +54,7 @@ TEST(PcmJobDirect, GroupFileGoneBetweenThePasses) {
 
   ASSERT_EQ(unlink(dir.file("b.wav").c_str()), 0);
   testing::internal::CaptureStdout();
-  const int result = pcm_job(nullptr, files, nullptr, nullptr, &s);
+  const int result = pcm_job(nullptr, files, nullptr, &s);
   const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_EQ(result, 0);
   EXPECT_EQ(out, "Error: Unable to open input file: " + dir.file("b.wav"));
