@@ -136,12 +136,13 @@ int32_t run_queued_blocks(JobEngine* e, BlockQueue* queue, BlockSource* view) {
 int32_t run_all_blocks(JobEngine* e, BlockSource* source) {
   if (platform_usable_cpus() < 2 || !block_queue_fits(source, e->plan.channels))
     return run_blocks(e, source);
+  // The run loop's copy, taken before the source's thread starts writing.
+  BlockSource view = *source;
   BlockQueue* queue = static_cast<BlockQueue*>(std::malloc(sizeof(BlockQueue)));
   if (!queue || block_queue_start(queue, source, e->plan.channels)) {
     std::free(queue);
     return run_blocks(e, source);
   }
-  BlockSource view = *source;
   const int32_t outcome = run_queued_blocks(e, queue, &view);
   block_queue_stop(queue);
   std::free(queue);
