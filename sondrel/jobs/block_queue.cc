@@ -24,8 +24,11 @@ void* make_blocks(void* arg) {
   BlockSource* source = queue->source;
   for (;;) {
     platform_lock(&queue->lock);
-    while (!queue->stopping && queue->made - queue->taken == BLOCK_QUEUE_SLOTS)
+    while (!queue->stopping && queue->made - queue->taken == BLOCK_QUEUE_SLOTS) {
+      queue->maker_waits = 1;
       platform_lock_wait(&queue->lock);
+    }
+    queue->maker_waits = 0;
     const bool stop = queue->stopping != 0;
     platform_unlock(&queue->lock);
     if (stop) break;
@@ -40,7 +43,9 @@ void* make_blocks(void* arg) {
     q->done = source->done;
     platform_lock(&queue->lock);
     queue->made += 1;
-    platform_lock_notify(&queue->lock);
+    if (queue->taker_waits &&
+        (queue->made - queue->taken >= BLOCK_QUEUE_BATCH || q->status != SOURCE_BLOCK))
+      platform_lock_notify(&queue->lock);
     platform_unlock(&queue->lock);
     if (q->status != SOURCE_BLOCK) break;
   }
@@ -74,7 +79,11 @@ int block_queue_start(BlockQueue* queue, BlockSource* source, int32_t channels) 
 
 const QueuedBlock* block_queue_next(BlockQueue* queue) {
   platform_lock(&queue->lock);
-  while (queue->made == queue->taken) platform_lock_wait(&queue->lock);
+  while (queue->made == queue->taken) {
+    queue->taker_waits = 1;
+    platform_lock_wait(&queue->lock);
+  }
+  queue->taker_waits = 0;
   platform_unlock(&queue->lock);
   QueuedBlock* q = &queue->slot[queue->taken % BLOCK_QUEUE_SLOTS];
   platform_console_release(&q->held);
@@ -84,7 +93,8 @@ const QueuedBlock* block_queue_next(BlockQueue* queue) {
 void block_queue_done(BlockQueue* queue) {
   platform_lock(&queue->lock);
   queue->taken += 1;
-  platform_lock_notify(&queue->lock);
+  if (queue->maker_waits && queue->made - queue->taken <= BLOCK_QUEUE_SLOTS - BLOCK_QUEUE_BATCH)
+    platform_lock_notify(&queue->lock);
   platform_unlock(&queue->lock);
 }
 

@@ -3,6 +3,7 @@
 #include "platform/threads.h"
 
 #include <sched.h>
+#include <signal.h>
 
 #include <cstring>
 
@@ -16,7 +17,15 @@ int32_t platform_usable_cpus() {
 
 int platform_thread_start(PlatformThread* thread, void* (*run)(void*), void* arg) {
   thread->running = 0;
-  if (pthread_create(&thread->id, nullptr, run, arg) != 0) return 1;
+  // The new thread starts with every signal blocked, so that Ctrl-C, Ctrl-Z
+  // and the rest reach the main thread alone: its handlers and its
+  // interrupted console reads stay as they are without threads.
+  sigset_t all, previous;
+  sigfillset(&all);
+  pthread_sigmask(SIG_SETMASK, &all, &previous);
+  const int failed = pthread_create(&thread->id, nullptr, run, arg);
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  if (failed) return 1;
   thread->running = 1;
   return 0;
 }

@@ -15,8 +15,9 @@ struct PlatformThread {
   pthread_t id;
   int32_t running;  // 1 between a successful start and the join
 };
-// Starts `run(arg)` on a new thread. Returns 0, or 1 when no thread could
-// be made (nothing runs then).
+// Starts `run(arg)` on a new thread, which takes no signal (they all go to
+// the main thread). Returns 0, or 1 when no thread could be made (nothing
+// runs then).
 int platform_thread_start(PlatformThread* thread, void* (*run)(void*), void* arg);
 // Waits for the thread to end; does nothing when it is not running.
 void platform_thread_join(PlatformThread* thread);

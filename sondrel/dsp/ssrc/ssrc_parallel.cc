@@ -129,6 +129,14 @@ void ssrc_parallel_finish(SsrcParallel* p) {
 
 int32_t ssrc_parallel_pull(SsrcParallel* p, SsrcOutput* out) {
   if (p->groups == 1) return ssrc_pull(&p->group[0].fp, &p->group[0].rs, out);
+  // What the first group's pull would say without running (every group
+  // would say the same): the threads are woken only for a conversion.
+  const ssrc* lead_state = &p->group[0].rs;
+  *out = SsrcOutput{p->outbuf, 0, 0, 0};
+  if (lead_state->flushing == -1) return SSRC_FINISHED;
+  if (lead_state->flushing != 1 &&
+      ssrc_frames_wanted(&p->group[0].fp, lead_state) > p->staged)
+    return SSRC_NEEDS_INPUT;
   for (int32_t k = 0; k < p->groups; ++k) {
     p->group[k].staged = p->stage;
     p->group[k].staged_frames = p->staged;

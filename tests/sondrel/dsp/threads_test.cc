@@ -5,6 +5,7 @@
 
 #include <pthread.h>
 #include <sched.h>
+#include <signal.h>
 
 #include "platform/threads.h"
 
@@ -29,12 +30,16 @@ struct Count {
   int64_t runs = 0;
   int64_t sum = 0;
   pthread_t ran_on{};
+  int blocks_sigint = 0;
 };
 void add_one(void* arg) {
   Count* c = static_cast<Count*>(arg);
   c->runs += 1;
   c->sum += c->runs;
   c->ran_on = pthread_self();
+  sigset_t mask;
+  pthread_sigmask(SIG_SETMASK, nullptr, &mask);
+  c->blocks_sigint = sigismember(&mask, SIGINT) && sigismember(&mask, SIGCONT);
 }
 }  // namespace
 
@@ -50,6 +55,11 @@ TEST(Threads, HelperRunsEachPostedTaskOnceOnItsOwnThread) {
   }
   EXPECT_EQ(count.sum, 2000 * 2001 / 2);
   EXPECT_FALSE(pthread_equal(count.ran_on, pthread_self()));
+  // Signals are left to the main thread, whose own mask is unchanged.
+  EXPECT_EQ(count.blocks_sigint, 1);
+  sigset_t mine;
+  pthread_sigmask(SIG_SETMASK, nullptr, &mine);
+  EXPECT_FALSE(sigismember(&mine, SIGINT));
   platform_helper_stop(&h);
   EXPECT_EQ(h.thread.running, 0);
   platform_helper_stop(&h);  // a second stop does nothing
