@@ -49,7 +49,7 @@ time_of() {  # wall seconds of one run of COMMAND...
   t0=$(now)
   "$@" >/dev/null 2>&1
   t1=$(now)
-  rm -f ./*'('*.wav out_*.wav
+  rm -f ./*-*.wav ./*'('*.wav out_*.wav
   sync
   awk -v a="$t0" -v b="$t1" 'BEGIN { print b - a }'
 }
