@@ -17,22 +17,43 @@ void keep_block(QueuedBlock* q, const Block* b, int32_t channels, int32_t max_fr
   }
 }
 
-// The source's thread: make a block into the next free slot, hand it over,
-// until the input ends or fails or the run loop says stop.
+// Hands `count` made blocks to the run loop (waking it when it waits), and
+// returns the slots free for the next ones (0 once the run loop said stop,
+// so that the thread looks at it before the next block).
+int64_t publish(BlockQueue* queue, int64_t count) {
+  platform_lock(&queue->lock);
+  queue->made += count;
+  if (queue->taker_waits) platform_lock_notify(&queue->lock);
+  const int64_t free_slots =
+      queue->stopping ? 0 : BLOCK_QUEUE_SLOTS - (queue->made - queue->taken);
+  platform_unlock(&queue->lock);
+  return free_slots;
+}
+
+// The source's thread: make blocks into the free slots, handing them over
+// a batch at a time, until the input ends or fails or the run loop says stop.
 void* make_blocks(void* arg) {
   BlockQueue* queue = static_cast<BlockQueue*>(arg);
   BlockSource* source = queue->source;
+  int64_t free_slots = 0, unpublished = 0;
   for (;;) {
-    platform_lock(&queue->lock);
-    while (!queue->stopping && queue->made - queue->taken == BLOCK_QUEUE_SLOTS) {
-      queue->maker_waits = 1;
-      platform_lock_wait(&queue->lock);
+    if (free_slots == 0) {
+      platform_lock(&queue->lock);
+      queue->made += unpublished;
+      unpublished = 0;
+      if (queue->taker_waits) platform_lock_notify(&queue->lock);
+      while (!queue->stopping && queue->made - queue->taken == BLOCK_QUEUE_SLOTS) {
+        queue->maker_waits = 1;
+        platform_lock_wait(&queue->lock);
+      }
+      queue->maker_waits = 0;
+      const bool stop = queue->stopping != 0;
+      free_slots = BLOCK_QUEUE_SLOTS - (queue->made - queue->taken);
+      platform_unlock(&queue->lock);
+      if (stop) break;
     }
-    queue->maker_waits = 0;
-    const bool stop = queue->stopping != 0;
-    platform_unlock(&queue->lock);
-    if (stop) break;
-    QueuedBlock* q = &queue->slot[queue->made % BLOCK_QUEUE_SLOTS];
+    // Only this thread changes `made`.
+    QueuedBlock* q = &queue->slot[(queue->made + unpublished) % BLOCK_QUEUE_SLOTS];
     Block block;
     std::memset(&block, 0, sizeof block);
     q->held.length = 0;
@@ -41,13 +62,16 @@ void* make_blocks(void* arg) {
     platform_console_hold(nullptr);
     if (q->status == SOURCE_BLOCK) keep_block(q, &block, queue->channels, source->max_block_frames);
     q->done = source->done;
-    platform_lock(&queue->lock);
-    queue->made += 1;
-    if (queue->taker_waits &&
-        (queue->made - queue->taken >= BLOCK_QUEUE_BATCH || q->status != SOURCE_BLOCK))
-      platform_lock_notify(&queue->lock);
-    platform_unlock(&queue->lock);
-    if (q->status != SOURCE_BLOCK) break;
+    unpublished += 1;
+    free_slots -= 1;
+    if (q->status != SOURCE_BLOCK) {
+      publish(queue, unpublished);
+      break;
+    }
+    if (unpublished == BLOCK_QUEUE_BATCH) {
+      free_slots = publish(queue, unpublished);
+      unpublished = 0;
+    }
   }
   return nullptr;
 }
@@ -78,25 +102,26 @@ int block_queue_start(BlockQueue* queue, BlockSource* source, int32_t channels) 
 }
 
 const QueuedBlock* block_queue_next(BlockQueue* queue) {
-  platform_lock(&queue->lock);
-  while (queue->made == queue->taken) {
-    queue->taker_waits = 1;
-    platform_lock_wait(&queue->lock);
+  if (queue->next_taken == queue->known_made) {
+    // The blocks handed over are used up: give their slots back and wait
+    // for the next batch.
+    platform_lock(&queue->lock);
+    queue->taken = queue->next_taken;
+    if (queue->maker_waits) platform_lock_notify(&queue->lock);
+    while (queue->made == queue->taken) {
+      queue->taker_waits = 1;
+      platform_lock_wait(&queue->lock);
+    }
+    queue->taker_waits = 0;
+    queue->known_made = queue->made;
+    platform_unlock(&queue->lock);
   }
-  queue->taker_waits = 0;
-  platform_unlock(&queue->lock);
-  QueuedBlock* q = &queue->slot[queue->taken % BLOCK_QUEUE_SLOTS];
+  QueuedBlock* q = &queue->slot[queue->next_taken % BLOCK_QUEUE_SLOTS];
   platform_console_release(&q->held);
   return q;
 }
 
-void block_queue_done(BlockQueue* queue) {
-  platform_lock(&queue->lock);
-  queue->taken += 1;
-  if (queue->maker_waits && queue->made - queue->taken <= BLOCK_QUEUE_SLOTS - BLOCK_QUEUE_BATCH)
-    platform_lock_notify(&queue->lock);
-  platform_unlock(&queue->lock);
-}
+void block_queue_done(BlockQueue* queue) { queue->next_taken += 1; }
 
 void block_queue_stop(BlockQueue* queue) {
   if (!queue->thread.running) return;

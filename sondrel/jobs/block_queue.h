@@ -11,11 +11,11 @@
 #include "platform/console_output.h"
 #include "platform/threads.h"
 
-// Blocks the source may run ahead of the run loop. A waiting side is woken
-// only once the other has done a batch (a wake-up costs more than a block),
-// so each thread runs through several blocks at a time.
-constexpr int32_t BLOCK_QUEUE_SLOTS = 32;
-constexpr int32_t BLOCK_QUEUE_BATCH = 8;
+// Blocks the source may run ahead of the run loop. Each side hands blocks
+// over and back in batches, under the lock once per batch, and a waiting
+// side is woken once per batch: a wake-up costs more than a block.
+constexpr int32_t BLOCK_QUEUE_SLOTS = 128;
+constexpr int32_t BLOCK_QUEUE_BATCH = 32;
 
 // One block handed over, with what went with it.
 struct QueuedBlock {
@@ -32,8 +32,10 @@ struct BlockQueue {
   PlatformThread thread;
   PlatformLock lock;
   QueuedBlock slot[BLOCK_QUEUE_SLOTS];
-  int64_t made;              // blocks put in the queue so far (under the lock)
-  int64_t taken;             // blocks the run loop is done with (under the lock)
+  int64_t made;              // blocks handed to the run loop so far (under the lock)
+  int64_t taken;             // blocks the run loop handed back (under the lock)
+  int64_t next_taken;        // run loop only: the block it takes next
+  int64_t known_made;        // run loop only: `made` when it last looked
   int32_t stopping;          // 1: the source's thread ends at its next block (under the lock)
   int32_t maker_waits;       // 1 while the source's thread waits for a free slot (under the lock)
   int32_t taker_waits;       // 1 while the run loop waits for a block (under the lock)
