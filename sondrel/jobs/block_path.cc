@@ -127,7 +127,8 @@ bool pull_conversions(JobEngine* e, BlockSource* source) {
   SsrcOutput out;
   while (ssrc_parallel_pull(e->rs, &out) == SSRC_PULLED) {
     if (!convert_and_write(e, out.frames, out.produced, out.skip, out.count)) return false;
-    if (source->tick_per_conversion && ssrc_parallel_state(e->rs)->flushing != -1) job_tick(e, source);
+    if (source->tick_per_conversion && ssrc_parallel_state(e->rs)->flushing != -1)
+      job_tick(e, source);
   }
   return true;
 }

@@ -90,7 +90,8 @@ int block_queue_start(BlockQueue* queue, BlockSource* source, int32_t channels) 
   const size_t per_slot = static_cast<size_t>(channels) * source->max_block_frames;
   queue->storage = static_cast<float*>(std::calloc(per_slot * BLOCK_QUEUE_SLOTS, sizeof(float)));
   if (!queue->storage) return 1;
-  for (int32_t k = 0; k < BLOCK_QUEUE_SLOTS; ++k) queue->slot[k].samples = queue->storage + per_slot * k;
+  for (int32_t k = 0; k < BLOCK_QUEUE_SLOTS; ++k)
+    queue->slot[k].samples = queue->storage + per_slot * k;
   platform_lock_init(&queue->lock);
   if (platform_thread_start(&queue->thread, make_blocks, queue)) {
     platform_lock_destroy(&queue->lock);

@@ -130,11 +130,15 @@ int32_t run_queued_blocks(JobEngine* e, BlockQueue* queue, BlockSource* view) {
   return JOB_COMPLETED;
 }
 
-// The block loop, with the source on a thread of its own when there is a
-// second CPU for it and the source allows it. The thread is joined on every
+// The block loop, with the source on a thread of its own when the job
+// resamples, there is a second CPU for it and the source allows it. Without
+// resampling the run loop's own share is small (routing, conversion,
+// writing): measured, handing blocks between threads costs about what it
+// saves, so those jobs stay on one thread. The thread is joined on every
 // way out.
 int32_t run_all_blocks(JobEngine* e, BlockSource* source) {
-  if (platform_usable_cpus() < 2 || !block_queue_fits(source, e->plan.channels))
+  if (!resampling(e->plan) || platform_usable_cpus() < 2 ||
+      !block_queue_fits(source, e->plan.channels))
     return run_blocks(e, source);
   // The run loop's copy, taken before the source's thread starts writing.
   BlockSource view = *source;

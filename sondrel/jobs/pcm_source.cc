@@ -115,7 +115,8 @@ int32_t frames_block(PcmSource* p, Block* b) {
 int32_t resampled_block(PcmSource* p, Block* b) {
   if (p->ended) return SOURCE_END;
   int64_t want = ssrc_parallel_frames_wanted(p->rs);
-  if (!ssrc_parallel_state(p->rs)->up) want = std::max<int64_t>(0, std::min(want, p->total_frames - p->frames_given));
+  if (!ssrc_parallel_state(p->rs)->up)
+    want = std::max<int64_t>(0, std::min(want, p->total_frames - p->frames_given));
   const size_t frame_bytes = static_cast<size_t>(p->channels) * p->in_bytes;
   const size_t asked = static_cast<size_t>(want) * frame_bytes;
   const size_t got = read_data(p->input, p->block, asked, &p->remaining[0]);

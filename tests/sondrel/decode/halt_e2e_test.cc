@@ -60,6 +60,12 @@ TEST(DecodeHalt, DecliningLeavesValidOutputs) {
   result = interrupt(dir, {"long.ac3", "/+FL,FR", "/8", "/mch"}, "n\n", progress);
   EXPECT_EQ(result.err.find("Completed"), std::string::npos);
   expect_sizes_match(dir.file("long(ext_wav_fmt)(8-bit,48.0kHz).wav"), 68);
+
+  // Resampled: decoding runs on its own thread ahead of the writing one.
+  result = interrupt(dir, {"long.ac3", "/+FL,FR,SR", "/16", "/44100"}, "n\n", progress);
+  EXPECT_EQ(result.err.find("Completed"), std::string::npos);
+  for (const char* name : {"long(16-bit,44.1kHz)-FL.wav", "long(16-bit,44.1kHz)-SR.wav"})
+    expect_sizes_match(dir.file(name), 44);
 }
 
 TEST(DecodeHalt, ResumingGivesTheUninterruptedOutput) {
@@ -77,6 +83,19 @@ TEST(DecodeHalt, ResumingGivesTheUninterruptedOutput) {
   const Bytes straight = read_file(dir.file("long(8-bit,48.0kHz)-C.wav"));
   EXPECT_EQ(after_halt.size(), 44u + 19200u * 1536u);
   EXPECT_TRUE(after_halt == straight);
+
+  // The same with the decoding on its own thread (a resampled job).
+  const std::vector<std::string> resampled = {"long.ac3", "/+C,SL", "/16", "/44100"};
+  const ProgramResult again = interrupt(dir, resampled, "y\n", "Processing..... 1%\r");
+  EXPECT_NE(again.err.find("Processing: Completed. [19200 frames decoded (incl dsp)"),
+            std::string::npos)
+      << again.err;
+  const Bytes resumed_sl = read_file(dir.file("long(16-bit,44.1kHz)-SL.wav"));
+  std::vector<std::string> quiet = resampled;
+  quiet.push_back("/q");
+  run_program(kProgram, quiet, options);
+  EXPECT_GT(resumed_sl.size(), 44u + 19200u * 1536u);  // 10 min of 16-bit at 44.1 kHz
+  EXPECT_TRUE(resumed_sl == read_file(dir.file("long(16-bit,44.1kHz)-SL.wav")));
 }
 
 }  // namespace

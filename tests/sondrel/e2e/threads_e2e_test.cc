@@ -1,9 +1,9 @@
 // One CPU or all of them: the same jobs run under `taskset -c 0` and on
 // every CPU the test may use write the same files, byte for byte, and the
 // same console text. The jobs resample (channels split over threads),
-// decode with the decoder on its own thread (damaged frames, a layout that
-// changes, the libraries' own complaints), and convert, on fixtures and on
-// material sox and ffmpeg make.
+// decode and resample with the decoder on its own thread (damaged frames, a
+// layout or rate that changes, the libraries' own complaints), decode and
+// convert, on fixtures and on material sox and ffmpeg make.
 #include <gtest/gtest.h>
 
 #include <sched.h>
@@ -72,7 +72,8 @@ TEST(Threads, OneCpuAndAllCpusGiveTheSameFilesAndText) {
   // those frames, which become silence.
   Bytes damaged = read_file(FIXTURES + "dts_3_2L.dts");
   for (size_t at = 3000; at + 200 < damaged.size(); at += 5000)
-    for (size_t k = 0; k < 40; ++k) damaged[at + k] = static_cast<uint8_t>(damaged[at + k] * 7 + 13);
+    for (size_t k = 0; k < 40; ++k)
+      damaged[at + k] = static_cast<uint8_t>(damaged[at + k] * 7 + 13);
   write_file(made.file("damaged.dts"), damaged);
   struct Job {
     std::vector<std::string> inputs;  // made here, or fixtures
@@ -82,13 +83,14 @@ TEST(Threads, OneCpuAndAllCpusGiveTheSameFilesAndText) {
       {{"six.wav"}, {"six.wav", "/48000", "/16"}},              // split, resampled, dither
       {{"six.wav"}, {"six.wav", "/x", "/96000", "/24"}},        // kept together, up
       {{"st.wav"}, {"st.wav", "/44100", "/32"}},                // stereo down
-      {{"ff.ac3"}, {"ff.ac3"}},                                 // decoded on its own thread
-      {{"ff.ac3"}, {"ff.ac3", "/44100", "/16"}},                // decoded and resampled
+      {{"ff.ac3"}, {"ff.ac3"}},
+      {{"ff.ac3"}, {"ff.ac3", "/44100", "/16"}},                // decoded on its own thread
       {{"ff.ac3"}, {"ff.ac3", "/mch", "/24"}},
       {{"dts_3_2L.dts"}, {"dts_3_2L.dts", "/mch"}},
       {{"damaged.dts"}, {"damaged.dts"}},                       // the library complains
+      {{"damaged.dts"}, {"damaged.dts", "/44100", "/24"}},
       {{"dts_es.dts"}, {"dts_es.dts", "/16"}},
-      {{"ac3_change.ac3"}, {"ac3_change.ac3"}},                 // stops with a message
+      {{"ac3_change.ac3"}, {"ac3_change.ac3", "/96000"}},       // stops with a message
       {{"ac3_junk.ac3"}, {"ac3_junk.ac3", "/48000"}},
       {{"dts_rate_change.dts"}, {"dts_rate_change.dts", "/96000"}},
   };
