@@ -69,19 +69,19 @@ PROGRESS_RE='(Batch processing|Processing)\.\.\.\.\. [0-9]+%( +Estimated Time Re
 # One command (called through xargs): --one ID
 # ---------------------------------------------------------------------------
 
-# place SPEC...: puts the inputs into the current folder. SPEC is fx:PATH (a
+# place ITEM...: puts the inputs into the current folder. ITEM is fx:PATH (a
 # fixture under tests/fixtures, copied), gen:NAME (a made input, linked: no
 # command writes to an input's name, and the files record would show it) or
 # dir:NAME (an empty folder).
 place() {
-  local spec
+  local item
   local -a copies=() links=()
-  for spec in "$@"; do
-    case $spec in
-      fx:*) copies+=("$FIXTURES/${spec#fx:}") ;;
-      gen:*) links+=("$WORK/in/${spec#gen:}") ;;
-      dir:*) mkdir -p "${spec#dir:}" ;;
-      *) echo "bad input spec $spec" >&2; return 1 ;;
+  for item in "$@"; do
+    case $item in
+      fx:*) copies+=("$FIXTURES/${item#fx:}") ;;
+      gen:*) links+=("$WORK/in/${item#gen:}") ;;
+      dir:*) mkdir -p "${item#dir:}" ;;
+      *) echo "bad input item $item" >&2; return 1 ;;
     esac
   done
   [ ${#copies[@]} -eq 0 ] || cp -t . "${copies[@]}"
@@ -365,7 +365,7 @@ make_inputs
 
 mkdir -p "$WORK/plan"
 count=0
-# entry MODE "INPUT SPECS" ARG...
+# entry MODE "INPUT ITEMS" ARG...
 entry() {
   local mode=$1 inputs=$2 slug
   shift 2
